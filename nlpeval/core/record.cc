@@ -1,0 +1,143 @@
+#include "nlpeval/core/record.h"
+
+#include "nlpeval/core/errors.h"
+
+namespace nlpeval {
+
+std::string_view kind_name(Kind kind) {
+  switch (kind) {
+    case Kind::object:
+      return "object";
+    case Kind::array:
+      return "array";
+    case Kind::string:
+      return "string";
+    case Kind::integer:
+      return "integer";
+    case Kind::floating:
+      return "float";
+    case Kind::boolean:
+      return "boolean";
+    case Kind::null:
+      return "null";
+  }
+  return "unknown";
+}
+
+Kind Record::kind() const {
+  switch (element_.type()) {
+    case simdjson::dom::element_type::OBJECT:
+      return Kind::object;
+    case simdjson::dom::element_type::ARRAY:
+      return Kind::array;
+    case simdjson::dom::element_type::STRING:
+      return Kind::string;
+    case simdjson::dom::element_type::INT64:
+    case simdjson::dom::element_type::UINT64:
+      return Kind::integer;
+    case simdjson::dom::element_type::DOUBLE:
+      return Kind::floating;
+    case simdjson::dom::element_type::BOOL:
+      return Kind::boolean;
+    case simdjson::dom::element_type::NULL_VALUE:
+      return Kind::null;
+  }
+  return Kind::null;
+}
+
+void Record::throw_kind(std::string_view what, Kind expected) const {
+  throw TypeError(std::string(what) + ": expected " + std::string(kind_name(expected)) +
+                  ", got " + std::string(kind_name(kind())));
+}
+
+void Record::expect_object(std::string_view what) const {
+  if (!is_object()) throw_kind(what, Kind::object);
+}
+
+std::optional<Record> Record::find(std::string_view key) const {
+  simdjson::dom::object object;
+  if (element_.get(object) != simdjson::SUCCESS) throw_kind("record", Kind::object);
+  // simdjson's own lookup stops at the first occurrence; the last one must win.
+  std::optional<Record> found;
+  for (simdjson::dom::key_value_pair field : object) {
+    if (field.key == key) found = Record(field.value);
+  }
+  return found;
+}
+
+Record Record::at(std::string_view key) const {
+  std::optional<Record> found = find(key);
+  if (!found) throw KeyError(std::string(key));
+  return *found;
+}
+
+std::string_view Record::get_string(std::string_view key) const { return at(key).as_string(key); }
+
+int64_t Record::get_int(std::string_view key) const { return at(key).as_int(key); }
+
+RecordArray Record::get_array(std::string_view key) const { return at(key).as_array(key); }
+
+std::string_view Record::as_string(std::string_view what) const {
+  std::string_view text;
+  if (element_.get(text) != simdjson::SUCCESS) throw_kind(what, Kind::string);
+  return text;
+}
+
+int64_t Record::as_int(std::string_view what) const {
+  if (element_.type() == simdjson::dom::element_type::UINT64) {
+    throw ValueError(std::string(what) + ": integer out of the 64-bit signed range");
+  }
+  int64_t value = 0;
+  if (element_.type() != simdjson::dom::element_type::INT64 ||
+      element_.get(value) != simdjson::SUCCESS) {
+    throw_kind(what, Kind::integer);
+  }
+  return value;
+}
+
+RecordArray Record::as_array(std::string_view what) const {
+  simdjson::dom::array array;
+  if (element_.get(array) != simdjson::SUCCESS) throw_kind(what, Kind::array);
+  return RecordArray(array);
+}
+
+std::string Record::to_json() const { return simdjson::to_string(element_); }
+
+Records Records::parse(std::string_view json_array_text) {
+  auto document = std::make_unique<simdjson::dom::document>();
+  simdjson::dom::parser parser;
+  simdjson::dom::element root;
+  simdjson::error_code error =
+      parser.parse_into_document(*document, json_array_text.data(), json_array_text.size())
+          .get(root);
+  if (error != simdjson::SUCCESS) {
+    throw ValueError(std::string("records are not valid JSON: ") + simdjson::error_message(error));
+  }
+  if (!root.is_array()) {
+    throw ValueError("records must be a JSON array, got " +
+                     std::string(kind_name(Record(root).kind())));
+  }
+  Records records;
+  records.append_document(std::move(document));
+  return records;
+}
+
+void Records::append_document(std::unique_ptr<simdjson::dom::document> document) {
+  simdjson::dom::array array;
+  if (document->root().get(array) != simdjson::SUCCESS) {
+    throw ValueError("records must be a JSON array");
+  }
+  records_.reserve(records_.size() + array.size());
+  for (simdjson::dom::element element : array) records_.push_back(element);
+  documents_.push_back(std::move(document));
+}
+
+Record Records::at(size_t index) const {
+  if (index >= records_.size()) {
+    throw IndexError("record index " + std::to_string(index) + " out of range (" +
+                     std::to_string(records_.size()) + " records)");
+  }
+  return Record(records_[index]);
+}
+
+}  // namespace nlpeval

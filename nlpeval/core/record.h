@@ -1,0 +1,161 @@
+#ifndef NLPEVAL_CORE_RECORD_H_
+#define NLPEVAL_CORE_RECORD_H_
+
+// Read-only records: the gold and predicted instances as JSON values. A `Record` is a light
+// view (two words) of one value inside a parsed document; `Records` owns the documents
+// behind a list of records. Accessors turn a missing key into KeyError naming the key and a
+// value of the wrong kind into TypeError naming the key (or the argument), the kind expected
+// and the kind received.
+//
+// Integers are JSON integers only: a float such as 5.0 and a boolean are not integers. When an
+// object repeats a key, the last occurrence wins.
+
+#include <simdjson.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace nlpeval {
+
+// The kinds of JSON values, named as messages name them.
+enum class Kind { object, array, string, integer, floating, boolean, null };
+
+// "object", "array", "string", "integer", "float", "boolean" or "null".
+std::string_view kind_name(Kind kind);
+
+class RecordArray;
+
+class Record {
+ public:
+  Record() = default;
+  explicit Record(simdjson::dom::element element) : element_(element) {}
+
+  Kind kind() const;
+  bool is_object() const { return element_.is_object(); }
+
+  // Throws TypeError "<what>: expected object, got <kind>" unless this is an object.
+  void expect_object(std::string_view what) const;
+
+  // The member `key` of an object, the last one when the key repeats; nullopt when absent.
+  // Throws TypeError unless this is an object.
+  std::optional<Record> find(std::string_view key) const;
+  bool contains(std::string_view key) const { return find(key).has_value(); }
+
+  // The member `key`; throws KeyError naming the key when it is absent.
+  Record at(std::string_view key) const;
+
+  // Typed members: KeyError when absent, TypeError "<key>: expected <kind>, got <kind>".
+  std::string_view get_string(std::string_view key) const;
+  int64_t get_int(std::string_view key) const;
+  RecordArray get_array(std::string_view key) const;
+
+  // This value itself as a kind; `what` names it in the TypeError.
+  std::string_view as_string(std::string_view what) const;
+  int64_t as_int(std::string_view what) const;
+  RecordArray as_array(std::string_view what) const;
+
+  // The value as compact JSON text.
+  std::string to_json() const;
+
+  simdjson::dom::element element() const { return element_; }
+
+ private:
+  [[noreturn]] void throw_kind(std::string_view what, Kind expected) const;
+
+  simdjson::dom::element element_;
+};
+
+// The elements of an array record, in order.
+class RecordArray {
+ public:
+  class iterator {
+   public:
+    using value_type = Record;
+    using difference_type = std::ptrdiff_t;
+    iterator() = default;
+    explicit iterator(simdjson::dom::array::iterator it) : it_(it) {}
+    Record operator*() const { return Record(*it_); }
+    iterator& operator++() {
+      ++it_;
+      return *this;
+    }
+    iterator operator++(int) {
+      iterator before = *this;
+      ++it_;
+      return before;
+    }
+    bool operator==(const iterator& other) const { return it_ == other.it_; }
+
+   private:
+    simdjson::dom::array::iterator it_;
+  };
+
+  RecordArray() = default;
+  explicit RecordArray(simdjson::dom::array array) : array_(array) {}
+
+  iterator begin() const { return iterator(array_.begin()); }
+  iterator end() const { return iterator(array_.end()); }
+  size_t size() const { return array_.size(); }
+  bool empty() const { return begin() == end(); }
+
+ private:
+  simdjson::dom::array array_;
+};
+
+// A list of records together with the parsed documents they live in. Movable, not copyable;
+// records stay valid while their Records lives.
+class Records {
+ public:
+  Records() = default;
+  Records(Records&&) noexcept = default;
+  Records& operator=(Records&&) noexcept = default;
+
+  // Parses a JSON array text; its elements become the records. Throws ValueError when the
+  // text is not JSON or not an array.
+  static Records parse(std::string_view json_array_text);
+
+  // Adds the elements of an array that was parsed into `document`, which this list keeps.
+  void append_document(std::unique_ptr<simdjson::dom::document> document);
+
+  size_t size() const { return records_.size(); }
+  bool empty() const { return records_.empty(); }
+  Record operator[](size_t index) const { return Record(records_[index]); }
+  Record at(size_t index) const;
+
+  class iterator {
+   public:
+    using value_type = Record;
+    using difference_type = std::ptrdiff_t;
+    iterator() = default;
+    explicit iterator(std::vector<simdjson::dom::element>::const_iterator it) : it_(it) {}
+    Record operator*() const { return Record(*it_); }
+    iterator& operator++() {
+      ++it_;
+      return *this;
+    }
+    iterator operator++(int) {
+      iterator before = *this;
+      ++it_;
+      return before;
+    }
+    bool operator==(const iterator& other) const { return it_ == other.it_; }
+
+   private:
+    std::vector<simdjson::dom::element>::const_iterator it_;
+  };
+  iterator begin() const { return iterator(records_.begin()); }
+  iterator end() const { return iterator(records_.end()); }
+
+ private:
+  std::vector<std::unique_ptr<simdjson::dom::document>> documents_;
+  std::vector<simdjson::dom::element> records_;
+};
+
+}  // namespace nlpeval
+
+#endif  // NLPEVAL_CORE_RECORD_H_

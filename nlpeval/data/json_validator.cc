@@ -1,0 +1,1 @@
+#include "nlpeval/data/json_validator.h"

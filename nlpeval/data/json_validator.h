@@ -1,0 +1,6 @@
+#ifndef NLPEVAL_DATA_JSON_VALIDATOR_H_
+#define NLPEVAL_DATA_JSON_VALIDATOR_H_
+
+namespace nlpeval {}
+
+#endif  // NLPEVAL_DATA_JSON_VALIDATOR_H_

@@ -1,0 +1,1 @@
+#include "nlpeval/evaluator/badcase/types.h"

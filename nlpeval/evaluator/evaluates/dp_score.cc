@@ -1,0 +1,1 @@
+#include "nlpeval/evaluator/evaluates/dp_score.h"

@@ -1,0 +1,1 @@
+#include "nlpeval/evaluator/evaluator.h"

@@ -1,0 +1,6 @@
+#ifndef NLPEVAL_EVALUATOR_EVALUATOR_H_
+#define NLPEVAL_EVALUATOR_EVALUATOR_H_
+
+namespace nlpeval {}
+
+#endif  // NLPEVAL_EVALUATOR_EVALUATOR_H_

@@ -1,0 +1,6 @@
+#ifndef NLPEVAL_EVALUATOR_MINER_KINDS_H_
+#define NLPEVAL_EVALUATOR_MINER_KINDS_H_
+
+namespace nlpeval {}
+
+#endif  // NLPEVAL_EVALUATOR_MINER_KINDS_H_
