@@ -132,6 +132,16 @@ void Records::append_document(std::unique_ptr<simdjson::dom::document> document)
   documents_.push_back(std::move(document));
 }
 
+void Records::set_source(std::string file, std::vector<size_t> line_numbers) {
+  source_file_ = std::move(file);
+  line_numbers_ = std::move(line_numbers);
+}
+
+std::string Records::origin(size_t index) const {
+  if (index >= line_numbers_.size()) return "";
+  return source_file_ + ":" + std::to_string(line_numbers_[index]);
+}
+
 Record Records::at(size_t index) const {
   if (index >= records_.size()) {
     throw IndexError("record index " + std::to_string(index) + " out of range (" +

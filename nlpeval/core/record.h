@@ -122,6 +122,12 @@ class Records {
   // Adds the elements of an array that was parsed into `document`, which this list keeps.
   void append_document(std::unique_ptr<simdjson::dom::document> document);
 
+  // Names the file the records were read from and the 1-based line of each record.
+  void set_source(std::string file, std::vector<size_t> line_numbers);
+
+  // "file:line" of record `index` when it was read from a file, otherwise "".
+  std::string origin(size_t index) const;
+
   size_t size() const { return records_.size(); }
   bool empty() const { return records_.empty(); }
   Record operator[](size_t index) const { return Record(records_[index]); }
@@ -154,6 +160,8 @@ class Records {
  private:
   std::vector<std::unique_ptr<simdjson::dom::document>> documents_;
   std::vector<simdjson::dom::element> records_;
+  std::string source_file_;
+  std::vector<size_t> line_numbers_;
 };
 
 }  // namespace nlpeval

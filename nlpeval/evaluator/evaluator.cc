@@ -1,1 +1,356 @@
 #include "nlpeval/evaluator/evaluator.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <fstream>
+#include <iostream>
+#include <iterator>
+#include <sstream>
+
+#include "nlpeval/core/errors.h"
+#include "nlpeval/core/utf8.h"
+#include "nlpeval/data/json_reader.h"
+#include "nlpeval/data/json_validator.h"
+#include "nlpeval/evaluator/instance_loop.h"
+#include "nlpeval/evaluator/miner_kinds.h"
+
+namespace nlpeval {
+namespace {
+
+template <typename... Callables>
+struct overloaded : Callables... {
+  using Callables::operator()...;
+};
+
+bool wants_badcase(const EvaluateOptions& options) {
+  return options.badcase_file.has_value() && !options.badcase_file->empty();
+}
+
+[[noreturn]] void throw_srl_unavailable() {
+  throw ValueError("srl: the semantic role labelling scorer is not available in this build");
+}
+
+// The scoring function of a record task, chosen by type in this order.
+enum class Scoring { label_na, cws, label };
+
+Scoring scoring_for(std::string_view type_) {
+  if (type_ == "relation" || type_ == "attribute") return Scoring::label_na;
+  if (type_ == "cws") return Scoring::cws;
+  if (type_ == "ner" || type_ == "event" || type_ == "pos") return Scoring::label;
+  throw TypeError("type: " + std::string(type_) + " is not define");
+}
+
+// Scores the sequences a mapper produced. Each kind of sequence element (labels, tag
+// sequences, word spans) gets its overload with the scoring functions that take it; a kind
+// without one cannot be scored.
+template <typename Element>
+ScoreResult score_mapped(Scoring, const std::vector<Element>&, const std::vector<Element>&,
+                         const EvaluateOptions&) {
+  throw TypeError("no scoring function for the sequences of this task");
+}
+
+// "dp" takes CoNLL lines; as records they must be strings.
+ConllLines lines_of(const Records& records, std::string_view what) {
+  ConllLines lines;
+  lines.reserve(records.size());
+  for (size_t index = 0; index < records.size(); ++index) {
+    lines.emplace_back(records[index].as_string(std::string(what) + "[" + std::to_string(index) +
+                                                "]"));
+  }
+  return lines;
+}
+
+std::optional<EntityCount> entity_counts_if_named(const EvaluateOptions& options) {
+  if (options.entity_count_file.empty()) return std::nullopt;
+  return read_entity_count(options.entity_count_file);
+}
+
+void write_badcase_if_asked(std::string_view type_,
+                            const std::vector<Label2PredData>& label2preddataset,
+                            const EvaluateOptions& options) {
+  if (!wants_badcase(options)) return;
+  generate_badcase(type_, label2preddataset, *options.badcase_file, options.is_merge,
+                   options.entity_count_file);
+}
+
+// Validation, registry, the instance loop, scoring and printing of a record task.
+ScoreResult evaluate_records(std::string_view type_, const Records& true_list,
+                             const Records& pred_list, const EvaluateOptions& options,
+                             const std::optional<EntityCount>& entity2count,
+                             std::vector<Label2PredData>& label2preddataset) {
+  Instrument instrument;
+  validate(options.schema, true_list, pred_list, type_);
+  Generator badcase_generator = instrument.get_generator(type_);
+  Convertor convertor = instrument.get_convertor(type_);
+  ScoreResult score = std::visit(
+      overloaded{
+          [&](const auto* mapper, const auto* miner) {
+            auto mapped = map_instances(*mapper, *miner, true_list, pred_list,
+                                        wants_badcase(options), entity2count,
+                                        options.evaluate_labels);
+            label2preddataset = std::move(mapped.label2preddataset);
+            return score_mapped(scoring_for(type_), mapped.y_true, mapped.y_pred, options);
+          },
+          [&](auto, auto) -> ScoreResult { throw KeyError(std::string(type_)); },
+      },
+      convertor, badcase_generator);
+  if (options.do_print) print_evaluate(score);
+  return score;
+}
+
+EvaluateOptions to_evaluate_options(const EvaluateFileOptions& file_options) {
+  return EvaluateOptions{.badcase_file = file_options.badcase_file,
+                         .do_print = file_options.do_print,
+                         .do_plot = file_options.do_plot,
+                         .do_na = file_options.do_na,
+                         .evaluate_labels = file_options.evaluate_labels,
+                         .schema = file_options.schema,
+                         .entity_count_file = file_options.entity_count_file,
+                         .is_merge = file_options.is_merge};
+}
+
+// JSON truth: null, false, 0, "" and empty containers are false.
+bool is_truthy(const nlohmann::ordered_json& value) {
+  if (value.is_null()) return false;
+  if (value.is_boolean()) return value.get<bool>();
+  if (value.is_number()) return value.get<double>() != 0.0;
+  if (value.is_string()) return !value.get_ref<const std::string&>().empty();
+  return !value.empty();
+}
+
+// Where record `index` of a list came from, for messages: "file:line", or the list's role.
+// Reuses `buffer` so that validating a million records allocates nothing.
+std::string_view origin_of(const Records& records, size_t index, std::string_view role,
+                           std::string& buffer) {
+  buffer = records.origin(index);
+  if (buffer.empty()) buffer = role;
+  return buffer;
+}
+
+template <typename Validator, typename Rule>
+void validate_all(const Validator& validator, const Records& records, const Rule& rule,
+                  std::string_view role) {
+  std::string origin;
+  for (size_t index = 0; index < records.size(); ++index) {
+    validator.validate(records[index], rule, static_cast<int64_t>(index),
+                       origin_of(records, index, role, origin));
+  }
+}
+
+std::string read_whole_file(const std::string& file) {
+  std::ifstream in(file, std::ios::binary);
+  std::error_code ignored;
+  if (!in || std::filesystem::is_directory(file, ignored)) {
+    throw FileError("cannot open '" + file + "'");
+  }
+  std::ostringstream contents;
+  contents << in.rdbuf();
+  if (in.bad()) throw FileError("cannot read '" + file + "'");
+  return std::move(contents).str();
+}
+
+std::string_view strip_ascii_space(std::string_view text) {
+  constexpr std::string_view kSpace = " \t\n\r\f\v";
+  size_t begin = text.find_first_not_of(kSpace);
+  if (begin == std::string_view::npos) return {};
+  return text.substr(begin, text.find_last_not_of(kSpace) - begin + 1);
+}
+
+std::vector<std::string_view> split(std::string_view text, std::string_view separator) {
+  std::vector<std::string_view> pieces;
+  for (size_t end; (end = text.find(separator)) != std::string_view::npos;) {
+    pieces.push_back(text.substr(0, end));
+    text.remove_prefix(end + separator.size());
+  }
+  pieces.push_back(text);
+  return pieces;
+}
+
+// An optional sign followed by ASCII digits, within 64 bits.
+std::optional<int64_t> parse_count(std::string_view text) {
+  if (!text.empty() && text.front() == '+') text.remove_prefix(1);
+  if (text.empty() || (text.front() == '-' && text.size() == 1)) return std::nullopt;
+  int64_t value = 0;
+  auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (error != std::errc() || end != text.data() + text.size()) return std::nullopt;
+  return value;
+}
+
+// The last white-space-separated token of a report row, read as a number.
+double support_of(std::string_view row) {
+  constexpr std::string_view kSpace = " \t\n\r\f\v";
+  size_t end = row.find_last_not_of(kSpace);
+  if (end == std::string_view::npos) {
+    throw ValueError("classification report row without a support: '" + std::string(row) + "'");
+  }
+  size_t begin = row.find_last_of(kSpace, end);
+  begin = begin == std::string_view::npos ? 0 : begin + 1;
+  std::string_view token = row.substr(begin, end - begin + 1);
+  double value = 0.0;
+  auto [stop, error] = std::from_chars(token.data(), token.data() + token.size(), value);
+  if (error != std::errc() || stop != token.data() + token.size() || std::isnan(value)) {
+    throw ValueError("classification report row whose support is not a number: '" +
+                     std::string(row) + "'");
+  }
+  return value;
+}
+
+// Sorts the per-label block (the second of the "\n\n"-separated blocks) by support, largest
+// first, keeping the order of equal supports; a report of two blocks or fewer is unchanged.
+std::string sort_report_by_support(const std::string& report) {
+  std::vector<std::string_view> blocks = split(report, "\n\n");
+  if (blocks.size() <= 2) return report;
+  std::vector<std::string_view> rows = split(blocks[1], "\n");
+  std::vector<std::pair<double, std::string_view>> keyed;
+  keyed.reserve(rows.size());
+  for (std::string_view row : rows) keyed.emplace_back(support_of(row), row);
+  std::stable_sort(keyed.begin(), keyed.end(),
+                   [](const auto& a, const auto& b) { return a.first > b.first; });
+  std::string sorted(blocks[0]);
+  sorted += "\n\n";
+  for (size_t i = 0; i < keyed.size(); ++i) {
+    if (i > 0) sorted += '\n';
+    sorted += keyed[i].second;
+  }
+  sorted += "\n\n";
+  sorted += blocks[2];
+  return sorted;
+}
+
+double number_at(const nlohmann::ordered_json& score_json, const char* key) {
+  auto found = score_json.find(key);
+  if (found == score_json.end()) throw KeyError(key);
+  if (!found->is_number()) {
+    throw TypeError(std::string(key) + ": expected number, got " + found->type_name());
+  }
+  return found->get<double>();
+}
+
+std::string format_3f(double value) {
+  char text[64];
+  std::snprintf(text, sizeof text, "%.3f", value);
+  return text;
+}
+
+}  // namespace
+
+nlohmann::ordered_json to_json(const EvaluateResult& result) {
+  return std::visit(overloaded{
+                        [](const ScoreResult& score) { return score.to_json(); },
+                        [](const DpResult& dp) { return dp.to_json(); },
+                        [](const std::string& text) { return nlohmann::ordered_json(text); },
+                    },
+                    result);
+}
+
+EvaluateResult evaluate(std::string_view type_, const Records& true_list, const Records& pred_list,
+                        const EvaluateOptions& options) {
+  if (type_ == "dp") {
+    ConllLines true_lines = lines_of(true_list, "true_list");
+    ConllLines pred_lines = lines_of(pred_list, "pred_list");
+    return evaluate(type_, true_lines, pred_lines, options);
+  }
+  std::optional<EntityCount> entity2count = entity_counts_if_named(options);
+  if (type_ == "srl") throw_srl_unavailable();
+  std::vector<Label2PredData> label2preddataset;
+  ScoreResult score =
+      evaluate_records(type_, true_list, pred_list, options, entity2count, label2preddataset);
+  write_badcase_if_asked(type_, label2preddataset, options);
+  return score;
+}
+
+EvaluateResult evaluate(std::string_view type_, const ConllLines& true_list,
+                        const ConllLines& pred_list, const EvaluateOptions& options) {
+  if (type_ != "dp") {
+    throw TypeError("true_list: expected a list of records for type '" + std::string(type_) +
+                    "', got CoNLL lines (only \"dp\" takes them)");
+  }
+  entity_counts_if_named(options);  // read and checked for every type, used by "ner" alone
+  DpResult result = dp_score(true_list, pred_list, options.do_print);
+  write_badcase_if_asked(type_, {}, options);
+  return result;
+}
+
+EvaluateResult evaluate_file(std::string_view type_, const std::string& true_file,
+                             const std::string& pred_file, const EvaluateFileOptions& options) {
+  JsonReader jsonreader;
+  if (type_ == "dp") {
+    ConllLines true_list = read_conll(true_file);
+    ConllLines pred_list = read_conll(pred_file);
+    return evaluate(type_, true_list, pred_list, to_evaluate_options(options));
+  }
+  if (type_ == "srl") throw_srl_unavailable();
+  Records true_list = jsonreader.read_jsonl(true_file);
+  Records pred_list = jsonreader.read_jsonl(pred_file);
+  return evaluate(type_, true_list, pred_list, to_evaluate_options(options));
+}
+
+void validate(const std::optional<nlohmann::ordered_json>& schema, const Records& true_list,
+              const Records& pred_list, std::string_view type_) {
+  if (schema.has_value() && is_truthy(*schema)) {
+    JsonValidator validator;
+    validate_all(validator, true_list, *schema, "gold");
+    validate_all(validator, pred_list, *schema, "prediction");
+  } else {
+    MvrcloudJsonValidator validator;
+    validate_all(validator, true_list, type_, "gold");
+    validate_all(validator, pred_list, type_, "prediction");
+  }
+  if (true_list.size() != pred_list.size()) {
+    throw ValueError("prediction_file and label_file has unequal");
+  }
+}
+
+EntityCount read_entity_count(const std::string& entity_count_file) {
+  std::string contents = read_whole_file(entity_count_file);
+  EntityCount entity2count;
+  std::vector<std::string_view> lines = split(contents, "\n");
+  if (!contents.empty() && contents.back() == '\n') lines.pop_back();
+  for (size_t index = 0; index < lines.size(); ++index) {
+    auto where = [&] { return entity_count_file + ":" + std::to_string(index + 1) + ": "; };
+    if (!utf8::is_valid(lines[index])) throw ValueError(where() + "invalid UTF-8");
+    std::vector<std::string_view> fields = split(strip_ascii_space(lines[index]), "\t");
+    if (fields.size() != 3) {
+      throw ValueError(where() + "expected 3 tab-separated fields (entity, label, count), got " +
+                       std::to_string(fields.size()));
+    }
+    std::optional<int64_t> count = parse_count(fields[2]);
+    if (!count) {
+      throw ValueError(where() + "count is not an integer: '" + std::string(fields[2]) + "'");
+    }
+    entity2count.insert_or_assign(std::string(fields[0]), *count);
+  }
+  return entity2count;
+}
+
+void print_evaluate(const nlohmann::ordered_json& score_json) {
+  if (!score_json.is_object()) {
+    throw TypeError(std::string("score_json: expected object, got ") + score_json.type_name());
+  }
+  double precision = number_at(score_json, "precision");
+  double recall = number_at(score_json, "recall");
+  double f1 = number_at(score_json, "f1");
+  auto report = score_json.find("classification_report");
+  if (report == score_json.end()) throw KeyError("classification_report");
+  if (!report->is_string()) {
+    throw TypeError(std::string("classification_report: expected string, got ") +
+                    report->type_name());
+  }
+  const std::string& text = report->get_ref<const std::string&>();
+  std::string sorted = text.empty() ? text : sort_report_by_support(text);
+  std::cout << "precision: " << format_3f(precision) << "\trecall: " << format_3f(recall)
+            << "\tf1: " << format_3f(f1) << "\n"
+            << sorted << "\n";
+}
+
+void print_evaluate(const ScoreResult& score) { print_evaluate(score.to_json()); }
+
+void generate_badcase(std::string_view type_, const std::vector<Label2PredData>&,
+                      const std::string&, bool, const std::string&) {
+  // The spreadsheet columns of each task arrive with the task's miner.
+  throw KeyError(std::string(type_), "no badcase columns for this task type");
+}
+
+}  // namespace nlpeval

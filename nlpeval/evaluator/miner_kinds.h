@@ -1,6 +1,53 @@
 #ifndef NLPEVAL_EVALUATOR_MINER_KINDS_H_
 #define NLPEVAL_EVALUATOR_MINER_KINDS_H_
 
-namespace nlpeval {}
+// The task registry: for each record task type, the shared mapper that turns an instance
+// into label sequences ("transform") and the shared miner that turns it into a badcase record
+// ("badcase"). "dp" and "srl" are not record tasks and are not here.
+//
+// Mappers and miners are plain classes without a common base: a registry entry holds a
+// pointer to the task's own class inside a std::variant, so every call stays statically
+// typed. Each task adds its classes to MinerKinds, ConvertorTypes, the two variants and the
+// table, in the table's order: event, relation, ner, attribute, cws, pos.
+
+#include <string>
+#include <string_view>
+#include <variant>
+#include <vector>
+
+namespace nlpeval {
+
+// One miner per task family, created once and shared by every evaluation.
+struct MinerKinds {};
+
+// One mapper per task family, created once and shared by every evaluation.
+struct ConvertorTypes {};
+
+// std::monostate stands for "no task yet" until the first task registers its classes.
+using Generator = std::variant<std::monostate>;
+using Convertor = std::variant<std::monostate>;
+
+struct TaskTools {
+  std::string type;      // the task type, e.g. "ner"
+  Generator badcase;     // the miner
+  Convertor transform;   // the mapper
+};
+
+class Instrument {
+ public:
+  // The fixed table of task types, in order. It never changes at run time.
+  static const std::vector<TaskTools>& type2generator();
+
+  // The shared miner of `type_`. Throws KeyError naming the type when it is not a record task.
+  Generator get_generator(std::string_view type_) const;
+
+  // The shared mapper of `type_`. Throws KeyError naming the type when it is not a record task.
+  Convertor get_convertor(std::string_view type_) const;
+
+ private:
+  static const TaskTools& _find(std::string_view type_);
+};
+
+}  // namespace nlpeval
 
 #endif  // NLPEVAL_EVALUATOR_MINER_KINDS_H_

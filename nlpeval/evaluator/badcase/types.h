@@ -1,6 +1,85 @@
 #ifndef NLPEVAL_EVALUATOR_BADCASE_TYPES_H_
 #define NLPEVAL_EVALUATOR_BADCASE_TYPES_H_
 
-namespace nlpeval {}
+// Badcase records: a Desc compares one gold element with the predicted element at the same
+// place, and a Label2PredData holds the Descs of one instance. Miners create them, the
+// evaluation driver collects them and the badcase spreadsheet writes one row per Desc.
+
+#include <cstdint>
+#include <nlohmann/json.hpp>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "nlpeval/evaluator/badcase/const.h"
+
+namespace nlpeval {
+
+// A field value of a badcase record: any kind, stored unchanged.
+using Value = nlohmann::ordered_json;
+
+// Returns the Python-like text form of `value`: null as NONE, strings in single quotes
+// (backslashes, quotes and control characters escaped, other text unchanged), integers in
+// decimal, floats in their shortest round-trip form ("0.5", "1.0", "1e+16"), booleans as
+// True/False, arrays as [a, b] and objects as {'k': v} in their member order.
+std::string repr(const Value& value);
+
+// Returns whether `a` and `b` are equal when the member order of objects, at any depth, does
+// not matter. Arrays compare element by element, in order.
+bool equal_ignoring_order(const Value& a, const Value& b);
+
+// One compared element: an open record of named fields kept in the order each was first set.
+// Construction sets the seven declared fields; miners may set them again and add more (the
+// spreadsheet reads columns such as "true_text" by field name).
+class Desc {
+ public:
+  explicit Desc(Value pred_type = badcase::Const::NONE, Value pred_desc = badcase::Const::NONE,
+                Value label_type = badcase::Const::NONE, Value label_desc = badcase::Const::NONE,
+                Value error_type = badcase::Const::NONE, Value is_right = 0,
+                Value other = Value::object());
+
+  // Returns the value of `field`. Throws AttributeError when the field was never set.
+  const Value& get(std::string_view field) const;
+
+  // Sets `field` to `value`. A new field goes after the existing ones; an existing field keeps
+  // its place. Returns this record, so that several fields can be set in one statement.
+  Desc& set(std::string_view field, Value value);
+
+  bool has(std::string_view field) const;
+
+  // All fields as an object, in field order.
+  const Value& fields() const { return fields_; }
+
+  // Returns "{'pred_type': NONE, ...}", the text form of the fields in field order.
+  std::string to_string() const;
+
+  // Same field names with equal values; the order in which fields were set does not matter.
+  friend bool operator==(const Desc& a, const Desc& b) {
+    return equal_ignoring_order(a.fields_, b.fields_);
+  }
+
+ private:
+  Value fields_;
+};
+
+// The badcase record of one instance. `desc` being a list is guaranteed by its C++ type here;
+// the Python bindings check it (TypeError naming "desc") at their boundary.
+class Label2PredData {
+ public:
+  Label2PredData(int64_t index, std::string text, std::vector<Desc> desc);
+
+  // Returns "<" + text + ", " + the text forms of the Descs joined by ", " + ">"; an empty
+  // desc list gives "<text, >".
+  std::string to_string() const;
+
+  // Compares index, text and the desc lists element by element.
+  friend bool operator==(const Label2PredData& a, const Label2PredData& b) = default;
+
+  int64_t index;  // 1-based instance number
+  std::string text;
+  std::vector<Desc> desc;  // in the miner's order; may be empty
+};
+
+}  // namespace nlpeval
 
 #endif  // NLPEVAL_EVALUATOR_BADCASE_TYPES_H_

@@ -1,0 +1,65 @@
+// read_jsonl against simdjson's own speed limit on the same file: a bare parse of every line
+// with one reused parser, keeping nothing. Reads NLPEVAL_BENCH_JSONL, or generates a ~200 MB
+// "ner" file once into the temporary folder.
+
+#include <benchmark/benchmark.h>
+#include <simdjson.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "nlpeval/data/json_reader.h"
+
+namespace {
+
+std::string bench_file() {
+  if (const char* given = std::getenv("NLPEVAL_BENCH_JSONL")) return given;
+  auto dir = std::filesystem::temp_directory_path();
+  std::string gold = (dir / "nlpeval-bench-gold.jsonl").string();
+  if (!std::filesystem::exists(gold)) {
+    std::string command = std::string(NLPEVAL_GEN_JSONL) + " " + gold + " " +
+                          (dir / "nlpeval-bench-pred.jsonl").string() + " 1000000 7";
+    if (std::system(command.c_str()) != 0) std::abort();
+  }
+  return gold;
+}
+
+void BM_ReadJsonl(benchmark::State& state) {
+  std::string file = bench_file();
+  size_t bytes = std::filesystem::file_size(file);
+  for (auto _ : state) {
+    nlpeval::Records records = nlpeval::JsonReader().read_jsonl(file);
+    benchmark::DoNotOptimize(records.size());
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(bytes) * state.iterations());
+}
+
+// Parses every line with one reused parser and keeps nothing: the speed limit.
+void BM_SimdjsonLinesNothingKept(benchmark::State& state) {
+  std::string file = bench_file();
+  std::ifstream in(file, std::ios::binary);
+  std::stringstream buffer;
+  buffer << in.rdbuf();
+  std::string text = buffer.str();
+  simdjson::dom::parser parser;
+  for (auto _ : state) {
+    size_t start = 0;
+    while (start < text.size()) {
+      size_t end = text.find('\n', start);
+      if (end == std::string::npos) end = text.size();
+      simdjson::dom::element element;
+      if (parser.parse(text.data() + start, end - start).get(element)) std::abort();
+      start = end + 1;
+    }
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(text.size()) * state.iterations());
+}
+
+}  // namespace
+
+BENCHMARK(BM_SimdjsonLinesNothingKept)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_ReadJsonl)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK_MAIN();

@@ -1,0 +1,12 @@
+#!/usr/bin/env bash
+# Builds nlpeval and evaluates the bundled examples with the nlpeval command.
+set -euo pipefail
+repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+cd "$repo"
+bash scripts/install-deps.sh
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build build -j "$(nproc)" --target nlpeval_cli >/dev/null
+
+nlpeval=build/cli/nlpeval
+echo "== dp: dependency parsing (examples/dp)"
+"$nlpeval" dp examples/dp/gold.conll examples/dp/pred.conll

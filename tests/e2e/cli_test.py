@@ -1,0 +1,113 @@
+"""End-to-end checks of the nlpeval command: the bundled examples and broken inputs.
+
+Run by ctest with NLPEVAL_CLI (the command) and NLPEVAL_EXAMPLES (examples/) set.
+"""
+import json
+import os
+import subprocess
+import tempfile
+import unittest
+
+CLI = os.environ.get("NLPEVAL_CLI", "nlpeval")
+EXAMPLES = os.environ.get("NLPEVAL_EXAMPLES", "../../examples")
+DP_GOLD = os.path.join(EXAMPLES, "dp", "gold.conll")
+DP_PRED = os.path.join(EXAMPLES, "dp", "pred.conll")
+
+
+def run(*args):
+    return subprocess.run([CLI, *args], capture_output=True, timeout=120)
+
+
+class TempDir(unittest.TestCase):
+    def setUp(self):
+        self._dir = tempfile.TemporaryDirectory()
+        self.dir = self._dir.name
+
+    def tearDown(self):
+        self._dir.cleanup()
+
+    def write(self, name, data):
+        path = os.path.join(self.dir, name)
+        with open(path, "wb") as out:
+            out.write(data if isinstance(data, bytes) else data.encode("utf-8"))
+        return path
+
+    def assertFailsWith(self, result, status, error_start):
+        self.assertEqual(result.returncode, status, result.stderr)
+        lines = result.stderr.decode("utf-8").splitlines()
+        self.assertEqual(len(lines), 1 if status == 1 else len(lines), lines)
+        self.assertTrue(lines[0].startswith(error_start), lines[0])
+
+
+class DependencyParseExample(unittest.TestCase):
+    def test_prints_the_table(self):
+        result = run("dp", DP_GOLD, DP_PRED)
+        self.assertEqual(result.returncode, 0, result.stderr)
+        lines = result.stdout.decode("utf-8").splitlines()
+        self.assertRegex(lines[0], r"^UAS: \d\.\d{3}\tLAS: \d\.\d{3}$")
+        self.assertEqual(lines[1], "\tUAS\tLAS\tsupport")
+        self.assertRegex(lines[2], r"^\S+\t\d\.\d{3}\t\d\.\d{3}\t\d+$")
+        self.assertEqual(result.stderr, b"")
+
+    def test_json_prints_the_record_and_nothing_else(self):
+        result = run("dp", DP_GOLD, DP_PRED, "--json")
+        self.assertEqual(result.returncode, 0, result.stderr)
+        record = json.loads(result.stdout)
+        self.assertEqual(list(record), ["UAS", "LAS", "classification"])
+        self.assertEqual(list(record["classification"][0]), ["item", "uas", "las"])
+        self.assertLess(record["LAS"], record["UAS"])
+        self.assertLess(record["UAS"], 1.0)
+
+    def test_gold_against_itself_is_perfect(self):
+        record = json.loads(run("dp", DP_GOLD, DP_GOLD, "--json").stdout)
+        self.assertEqual((record["UAS"], record["LAS"]), (1.0, 1.0))
+
+
+class BrokenInputs(TempDir):
+    def test_missing_file(self):
+        result = run("dp", "/no/such/gold.conll", DP_PRED)
+        self.assertFailsWith(result, 1, "nlpeval: FileError: ")
+        self.assertIn("/no/such/gold.conll", result.stderr.decode())
+
+    def test_malformed_json_line_names_file_and_line(self):
+        gold = self.write("gold.jsonl", '{"text": "a", "entities": []}\n{"text": "b", \n')
+        result = run("ner", gold, gold)
+        self.assertFailsWith(result, 1, f"nlpeval: ValueError: {gold}:2: ")
+
+    def test_invalid_utf8_names_file_and_line(self):
+        gold = self.write("gold.jsonl", b'{"text": "\xff\xfe", "entities": []}\n')
+        result = run("ner", gold, gold)
+        self.assertFailsWith(result, 1, f"nlpeval: ValueError: {gold}:1: invalid UTF-8")
+
+    def test_blank_line_in_entity_count_file(self):
+        counts = self.write("counts.tsv", "北京\tLOC\t12\n\n上海\tLOC\t3\n")
+        result = run("dp", DP_GOLD, DP_PRED, "--entity-count", counts)
+        self.assertFailsWith(result, 1, f"nlpeval: ValueError: {counts}:2: ")
+        self.assertEqual(result.stdout, b"")  # read before any scoring
+
+    def test_unknown_task_type_is_a_usage_error(self):
+        result = run("nerr", DP_GOLD, DP_PRED)
+        self.assertEqual(result.returncode, 2)
+        self.assertIn("nerr", result.stderr.decode())
+
+    def test_badcase_file_for_dp_fails_after_the_scores(self):
+        result = run("dp", DP_GOLD, DP_PRED, "--badcase", os.path.join(self.dir, "b.xlsx"))
+        self.assertFailsWith(result, 1, "nlpeval: KeyError: 'dp'")
+        self.assertTrue(result.stdout.startswith(b"UAS: "))
+
+
+class Usage(unittest.TestCase):
+    def test_help_lists_every_option(self):
+        result = run("--help")
+        self.assertEqual(result.returncode, 0)
+        text = result.stdout.decode()
+        for option in ("--badcase", "--plot", "--na", "--labels", "--schema",
+                       "--entity-count", "--no-merge", "--json", "TASK", "GOLD", "PRED"):
+            self.assertIn(option, text)
+
+    def test_missing_arguments(self):
+        self.assertEqual(run("dp").returncode, 2)
+
+
+if __name__ == "__main__":
+    unittest.main()

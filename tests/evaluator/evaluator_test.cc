@@ -1,0 +1,222 @@
+#include "nlpeval/evaluator/evaluator.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "nlpeval/core/errors.h"
+#include "nlpeval/evaluator/miner_kinds.h"
+#include "test_support.h"
+
+namespace nlpeval {
+namespace {
+
+using ::testing::internal::CaptureStdout;
+using ::testing::internal::GetCapturedStdout;
+using testing::message_of;
+using testing::TempFile;
+
+const ConllLines kGold = {"1\tA\ta\tN\tN\t_\t2\tnsubj\t_\t_\n", "2\tB\tb\tV\tV\t_\t0\troot\t_\t_\n"};
+const ConllLines kWrongLabel = {"1\tA\ta\tN\tN\t_\t2\tobj\t_\t_\n",
+                                "2\tB\tb\tV\tV\t_\t0\troot\t_\t_\n"};
+
+// ---- read_entity_count ------------------------------------------------------------------
+
+TEST(ReadEntityCount, ReadsEntityToCountAndTheLastLineWins) {
+  TempFile file("北京\tLOC\t12\n上海\tLOC\t+3\r\n北京\tLOC\t-5  \nx y\tPER\t0");
+  EntityCount counts = read_entity_count(file.path());
+  EXPECT_EQ(counts.size(), 3u);
+  EXPECT_EQ(counts.at("北京"), -5);
+  EXPECT_EQ(counts.at("上海"), 3);
+  EXPECT_EQ(counts.at("x y"), 0);
+}
+
+TEST(ReadEntityCount, BadLinesAreValueErrorsNamingFileAndLine) {
+  const char* bad_files[] = {
+      "a\tLOC\t1\n\nb\tLOC\t2\n",  // blank line
+      "a\tLOC\t1\nb\t2\n",         // two fields
+      "a\tLOC\t1\nb\tLOC\t2\tx\n", // four fields
+      "a\tLOC\t1\nb\tLOC\t1.5\n",  // not an integer
+      "a\tLOC\t1\nb\tLOC\t\n",     // no count
+      "a\tLOC\t1\nb\tLOC\t１２\n", // digits that are not ASCII
+      "a\tLOC\t1\nb\tLOC\t99999999999999999999\n",
+      "a\tLOC\t1\n\xff\tLOC\t2\n",
+  };
+  for (const char* contents : bad_files) {
+    TempFile file(contents);
+    std::string message = message_of<ValueError>([&] { read_entity_count(file.path()); });
+    EXPECT_EQ(message.rfind(file.path() + ":2: ", 0), 0u) << contents << " -> " << message;
+  }
+}
+
+TEST(ReadEntityCount, MissingFileIsFileError) {
+  EXPECT_THROW(read_entity_count("/no/such/counts.tsv"), FileError);
+  EXPECT_THROW(read_entity_count(""), FileError);
+}
+
+// ---- print_evaluate ---------------------------------------------------------------------
+
+std::string printed(const nlohmann::ordered_json& score_json) {
+  CaptureStdout();
+  print_evaluate(score_json);
+  return GetCapturedStdout();
+}
+
+nlohmann::ordered_json scores(const std::string& report) {
+  return {{"precision", 0.5}, {"recall", 0.25}, {"f1", 1.0 / 3}, {"classification_report", report}};
+}
+
+TEST(PrintEvaluate, EmptyReportGivesTheScoreLineAndAnEmptyLine) {
+  EXPECT_EQ(printed(scores("")), "precision: 0.500\trecall: 0.250\tf1: 0.333\n\n");
+}
+
+TEST(PrintEvaluate, SortsPerLabelRowsBySupportKeepingTies) {
+  std::string report =
+      "  header\n\n   a  0.1  3\n   b  0.2  10\n   c  0.3  3\n\n   avg  1  16\n\nextra";
+  EXPECT_EQ(printed(scores(report)),
+            "precision: 0.500\trecall: 0.250\tf1: 0.333\n"
+            "  header\n\n   b  0.2  10\n   a  0.1  3\n   c  0.3  3\n\n   avg  1  16\n");
+}
+
+TEST(PrintEvaluate, ReportOfTwoBlocksIsUnchanged) {
+  std::string report = "header\n\n   b  1\n   a  2\n";
+  EXPECT_EQ(printed(scores(report)), "precision: 0.500\trecall: 0.250\tf1: 0.333\n" + report + "\n");
+}
+
+TEST(PrintEvaluate, RowWithoutANumericSupportPrintsNothing) {
+  CaptureStdout();
+  EXPECT_THROW(print_evaluate(scores("h\n\n   a  x\n\navg")), ValueError);
+  EXPECT_THROW(print_evaluate(scores("h\n\n\n\navg")), ValueError);
+  EXPECT_EQ(GetCapturedStdout(), "");
+}
+
+TEST(PrintEvaluate, MissingKeysAndWrongKindsAreNamed) {
+  nlohmann::ordered_json no_f1 = scores("");
+  no_f1.erase("f1");
+  EXPECT_EQ(message_of<KeyError>([&] { print_evaluate(no_f1); }), "'f1'");
+  EXPECT_EQ(message_of<TypeError>([] { print_evaluate(nlohmann::ordered_json::array()); }),
+            "score_json: expected object, got array");
+  nlohmann::ordered_json text_recall = scores("");
+  text_recall["recall"] = "0.3";
+  EXPECT_EQ(message_of<TypeError>([&] { print_evaluate(text_recall); }),
+            "recall: expected number, got string");
+}
+
+// ---- validate -----------------------------------------------------------------------------
+
+Records ner_records(int count, const std::string& text = "abc") {
+  std::string json = "[";
+  for (int i = 0; i < count; ++i) {
+    json += std::string(i ? "," : "") + R"({"text": ")" + text + R"(", "entities": []})";
+  }
+  return Records::parse(json + "]");
+}
+
+TEST(Validate, NullAndEmptySchemaBothUseTheTaskFormat) {
+  Records bad = Records::parse(R"([{"text": 1, "entities": []}])");
+  EXPECT_THROW(validate(std::nullopt, bad, bad, "ner"), ValueError);
+  EXPECT_THROW(validate(nlohmann::ordered_json::object(), bad, bad, "ner"), ValueError);
+  // A schema that accepts anything lets the same records through.
+  validate(nlohmann::ordered_json{{"type", "object"}}, bad, bad, "ner");
+}
+
+TEST(Validate, ChecksEveryRecordBeforeTheLengths) {
+  Records gold = ner_records(5);
+  Records pred = Records::parse(
+      R"([{"text": "a", "entities": []}, {"text": "a", "entities": []},
+          {"text": "a", "entities": []}, {"text": "a", "entities": {}}])");
+  std::string message = message_of<ValueError>([&] { validate(std::nullopt, gold, pred, "ner"); });
+  EXPECT_NE(message.find("record 4 (ner)"), std::string::npos) << message;
+  EXPECT_EQ(message_of<ValueError>([&] { validate(std::nullopt, gold, ner_records(4), "ner"); }),
+            "prediction_file and label_file has unequal");
+}
+
+TEST(Validate, UnknownTypeIsKeyErrorNamingIt) {
+  Records records = ner_records(1);
+  EXPECT_THROW(validate(std::nullopt, records, records, "NER"), KeyError);
+}
+
+// ---- evaluate -----------------------------------------------------------------------------
+
+TEST(EvaluateDp, ScoresCallerLinesAndPrintsTheTable) {
+  CaptureStdout();
+  EvaluateResult result = evaluate("dp", kGold, kWrongLabel);
+  std::string out = GetCapturedStdout();
+  EXPECT_EQ(out.substr(0, out.find('\n')), "UAS: 1.000\tLAS: 0.500");
+  const DpResult& dp = std::get<DpResult>(result);
+  EXPECT_EQ(dp.LAS, 0.5);
+  EXPECT_EQ(to_json(result).dump(),
+            R"({"UAS":1.0,"LAS":0.5,"classification":[{"item":"nsubj","uas":1.0,"las":0.0},)"
+            R"({"item":"root","uas":1.0,"las":1.0}]})");
+}
+
+TEST(EvaluateDp, RecordsMustBeStrings) {
+  Records lines = Records::parse(R"(["1\tA\ta\tN\tN\t_\t0\troot\t_\t_\n"])");
+  EvaluateResult result = evaluate("dp", lines, lines, {.do_print = false});
+  EXPECT_EQ(std::get<DpResult>(result).UAS, 1.0);
+  Records objects = Records::parse(R"([{"text": "a"}])");
+  EXPECT_EQ(message_of<TypeError>([&] { evaluate("dp", objects, objects); }),
+            "true_list[0]: expected string, got object");
+}
+
+TEST(EvaluateDp, EntityCountFileIsReadFirstForEveryType) {
+  TempFile counts("a\tLOC\t1\n\n");
+  CaptureStdout();
+  EXPECT_THROW(evaluate("dp", kGold, kGold, {.entity_count_file = counts.path()}), ValueError);
+  EXPECT_EQ(GetCapturedStdout(), "");
+  EXPECT_THROW(evaluate("dp", kGold, kGold, {.entity_count_file = "/no/such/file"}), FileError);
+}
+
+TEST(EvaluateDp, BadcaseFileFailsAfterTheScoresWerePrinted) {
+  CaptureStdout();
+  EXPECT_THROW(evaluate("dp", kGold, kGold, {.badcase_file = "bad.xlsx"}), KeyError);
+  EXPECT_EQ(GetCapturedStdout().rfind("UAS: 1.000", 0), 0u);
+  // An empty file name means no spreadsheet.
+  evaluate("dp", kGold, kGold, {.badcase_file = "", .do_print = false});
+}
+
+TEST(Evaluate, LinesAreOnlyForDp) {
+  EXPECT_THROW(evaluate("ner", kGold, kGold), TypeError);
+}
+
+TEST(Evaluate, SrlReportsThatItsScorerIsMissing) {
+  Records none;
+  EXPECT_NE(message_of<ValueError>([&] { evaluate("srl", none, none); }).find("not available"),
+            std::string::npos);
+}
+
+TEST(Evaluate, UnknownTypesAreKeyErrors) {
+  Records records = ner_records(1);
+  EXPECT_THROW(evaluate("nerr", records, records), KeyError);
+  Records none;
+  EXPECT_THROW(evaluate("nerr", none, none), KeyError);
+}
+
+TEST(EvaluateFile, DpReadsBothFilesAsConll) {
+  TempFile gold(kGold[0] + "\n" + kGold[1]);
+  TempFile pred(kWrongLabel[0] + "\n" + kWrongLabel[1]);
+  EvaluateResult result = evaluate_file("dp", gold.path(), pred.path(), {.do_print = false});
+  EXPECT_EQ(std::get<DpResult>(result).LAS, 0.5);
+  EXPECT_THROW(evaluate_file("dp", "/no/such/gold", pred.path()), FileError);
+}
+
+TEST(EvaluateFile, RecordTasksReadJsonLinesAndValidate) {
+  TempFile gold("{\"text\": \"a\", \"entities\": []}\n{\"text\": 5, \"entities\": []}\n",
+                "gold.jsonl");
+  std::string message =
+      message_of<ValueError>([&] { evaluate_file("ner", gold.path(), gold.path()); });
+  EXPECT_EQ(message.rfind(gold.path() + ":2: record 2 (ner): text: expected string", 0), 0u)
+      << message;
+}
+
+// ---- registry -----------------------------------------------------------------------------
+
+TEST(Instrument, NonRecordTasksAndMisspeltTypesAreKeyErrors) {
+  Instrument instrument;
+  EXPECT_THROW(instrument.get_convertor("dp"), KeyError);
+  EXPECT_THROW(instrument.get_generator("srl"), KeyError);
+  EXPECT_THROW(instrument.get_generator("NER"), KeyError);
+}
+
+}  // namespace
+}  // namespace nlpeval
