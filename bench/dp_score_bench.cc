@@ -1,0 +1,82 @@
+// Dependency-parse scoring on a generated 5M-token gold/prediction pair: dp_score in tokens
+// per second, and read_conll on the gold file in bytes per second. Reads the files named by
+// NLPEVAL_BENCH_CONLL_GOLD and NLPEVAL_BENCH_CONLL_PRED, or generates them once into the
+// temporary folder.
+
+#include <benchmark/benchmark.h>
+#include <sys/resource.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+#include "nlpeval/evaluator/evaluates/dp_score.h"
+
+namespace {
+
+constexpr int kTokens = 5'000'000;
+constexpr int kSeed = 7;
+
+struct BenchFiles {
+  std::string gold;
+  std::string pred;
+};
+
+const BenchFiles& bench_files() {
+  static const BenchFiles files = [] {
+    const char* gold = std::getenv("NLPEVAL_BENCH_CONLL_GOLD");
+    const char* pred = std::getenv("NLPEVAL_BENCH_CONLL_PRED");
+    if (gold != nullptr && pred != nullptr) return BenchFiles{gold, pred};
+    auto dir = std::filesystem::temp_directory_path();
+    std::string stem = "nlpeval-bench-dp-" + std::to_string(kTokens) + "-" + std::to_string(kSeed);
+    BenchFiles generated{(dir / (stem + "-gold.conll")).string(),
+                         (dir / (stem + "-pred.conll")).string()};
+    if (!std::filesystem::exists(generated.gold) || !std::filesystem::exists(generated.pred)) {
+      std::string command = std::string(NLPEVAL_GEN_CONLL) + " " + generated.gold + " " +
+                            generated.pred + " " + std::to_string(kTokens) + " " +
+                            std::to_string(kSeed);
+      if (std::system(command.c_str()) != 0) std::abort();
+    }
+    return generated;
+  }();
+  return files;
+}
+
+double peak_megabytes() {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  return static_cast<double>(usage.ru_maxrss) / 1024.0;  // ru_maxrss is in KiB on Linux
+}
+
+void BM_DpScore(benchmark::State& state) {
+  nlpeval::ConllLines y_true = nlpeval::read_conll(bench_files().gold);
+  nlpeval::ConllLines y_pred = nlpeval::read_conll(bench_files().pred);
+  nlpeval::DpResult result{};
+  for (auto _ : state) {
+    result = nlpeval::dp_score(y_true, y_pred, false);
+    benchmark::DoNotOptimize(result);
+  }
+  state.counters["tokens/s"] =
+      benchmark::Counter(static_cast<double>(kTokens) * static_cast<double>(state.iterations()),
+                         benchmark::Counter::kIsRate);
+  state.counters["UAS"] = result.UAS;
+  state.counters["LAS"] = result.LAS;
+  state.counters["peak_MB"] = peak_megabytes();
+}
+
+void BM_ReadConll(benchmark::State& state) {
+  const std::string& gold = bench_files().gold;
+  auto bytes = static_cast<int64_t>(std::filesystem::file_size(gold));
+  for (auto _ : state) {
+    nlpeval::ConllLines lines = nlpeval::read_conll(gold);
+    benchmark::DoNotOptimize(lines.data());
+  }
+  state.SetBytesProcessed(bytes * state.iterations());
+  state.counters["peak_MB"] = peak_megabytes();
+}
+
+}  // namespace
+
+BENCHMARK(BM_ReadConll)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_DpScore)->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK_MAIN();
