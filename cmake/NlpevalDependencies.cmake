@@ -11,3 +11,9 @@ find_path(VALIJSON_INCLUDE_DIR valijson/validator.hpp
   HINTS "${PROJECT_SOURCE_DIR}/.deps/valijson/usr/include" REQUIRED)
 add_library(nlpeval_valijson INTERFACE)
 target_include_directories(nlpeval_valijson SYSTEM INTERFACE "${VALIJSON_INCLUDE_DIR}")
+
+# The confusion-matrix picture: cairo draws, pango lays out the (possibly Chinese) labels.
+pkg_check_modules(PANGOCAIRO REQUIRED IMPORTED_TARGET pangocairo cairo)
+
+# The badcase spreadsheet.
+pkg_check_modules(XLSXWRITER REQUIRED IMPORTED_TARGET xlsxwriter)

@@ -1,0 +1,14 @@
+#include "nlpeval/evaluator/evaluates/label_score.h"
+
+#include "nlpeval/metrics/sequence_metrics.h"
+
+namespace nlpeval {
+
+ScoreResult label_score(const std::vector<std::vector<std::string>>& y_true,
+                        const std::vector<std::vector<std::string>>& y_pred,
+                        const std::optional<std::vector<std::string>>& evaluate_labels) {
+  // The four scores in one pass rather than four calls that would each read the data.
+  return metrics::seq::score(y_true, y_pred, evaluate_labels);
+}
+
+}  // namespace nlpeval

@@ -1,0 +1,31 @@
+#ifndef NLPEVAL_METRICS_REPORT_H_
+#define NLPEVAL_METRICS_REPORT_H_
+
+// The text layout of a classification report, shared by the flat-label and the chunk-level
+// scorers: a header line, an empty line, one row per label, an empty line, the average rows.
+// Every line ends with "\n". Names are padded by code points, so CJK labels line up.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace nlpeval::metrics {
+
+struct ReportRow {
+  std::string name;
+  double precision = 0.0;
+  double recall = 0.0;
+  double f1 = 0.0;
+  int64_t support = 0;
+};
+
+// Lays out `labels` and then `averages`. The name column is as wide as the longest name (in
+// code points), "weighted avg" (12) and `digits`, whichever is largest. Values show `digits`
+// decimals, rounded half to even on the exact binary value. An average row named "accuracy"
+// leaves its precision and recall cells blank.
+std::string format_report(const std::vector<ReportRow>& labels,
+                          const std::vector<ReportRow>& averages, int digits);
+
+}  // namespace nlpeval::metrics
+
+#endif  // NLPEVAL_METRICS_REPORT_H_
