@@ -4,8 +4,14 @@
 
 namespace nlpeval {
 
+const EntityMiner MinerKinds::Entity{};
+
+const EntityMapper ConvertorTypes::Entity{};
+
 const std::vector<TaskTools>& Instrument::type2generator() {
-  static const std::vector<TaskTools> table = {};
+  static const std::vector<TaskTools> table = {
+      {"ner", &MinerKinds::Entity, &ConvertorTypes::Entity},
+  };
   return table;
 }
 
@@ -17,14 +23,12 @@ const TaskTools& Instrument::_find(std::string_view type_) {
   for (const TaskTools& tools : type2generator()) {
     known += (known.empty() ? "" : ", ") + tools.type;
   }
-  throw KeyError(std::string(type_), "not a record task type" +
-                                         (known.empty() ? std::string() : "; known: " + known));
+  throw KeyError(std::string(type_),
+                 "not a record task type" + (known.empty() ? std::string() : "; known: " + known));
 }
 
 Generator Instrument::get_generator(std::string_view type_) const { return _find(type_).badcase; }
 
-Convertor Instrument::get_convertor(std::string_view type_) const {
-  return _find(type_).transform;
-}
+Convertor Instrument::get_convertor(std::string_view type_) const { return _find(type_).transform; }
 
 }  // namespace nlpeval

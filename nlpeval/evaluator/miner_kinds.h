@@ -15,22 +15,28 @@
 #include <variant>
 #include <vector>
 
+#include "nlpeval/evaluator/badcase/entity_miner.h"
+#include "nlpeval/evaluator/convertor/entity_mapper.h"
+
 namespace nlpeval {
 
 // One miner per task family, created once and shared by every evaluation.
-struct MinerKinds {};
+struct MinerKinds {
+  static const EntityMiner Entity;
+};
 
 // One mapper per task family, created once and shared by every evaluation.
-struct ConvertorTypes {};
+struct ConvertorTypes {
+  static const EntityMapper Entity;
+};
 
-// std::monostate stands for "no task yet" until the first task registers its classes.
-using Generator = std::variant<std::monostate>;
-using Convertor = std::variant<std::monostate>;
+using Generator = std::variant<const EntityMiner*>;
+using Convertor = std::variant<const EntityMapper*>;
 
 struct TaskTools {
-  std::string type;      // the task type, e.g. "ner"
-  Generator badcase;     // the miner
-  Convertor transform;   // the mapper
+  std::string type;     // the task type, e.g. "ner"
+  Generator badcase;    // the miner
+  Convertor transform;  // the mapper
 };
 
 class Instrument {

@@ -1,0 +1,112 @@
+#include "nlpeval/evaluator/badcase/entity_miner.h"
+
+#include <algorithm>
+#include <utility>
+
+#include "nlpeval/core/errors.h"
+#include "nlpeval/core/utf8.h"
+#include "nlpeval/evaluator/badcase/const.h"
+
+namespace nlpeval {
+namespace {
+
+using EntityCount = std::unordered_map<std::string, int64_t>;
+using badcase::Const;
+
+std::u32string_view slice(std::u32string_view text, const TypedStringSpan& span) {
+  return text.substr(span.start, span.end - span.start + 1);
+}
+
+// The fields one side of a pair fills in.
+struct SideFields {
+  std::string_view label;
+  std::string_view text;
+  std::string_view count;
+};
+constexpr SideFields kTrueFields{"true_label", "true_text", "true_count"};
+constexpr SideFields kPredFields{"pred_label", "pred_text", "pred_count"};
+
+// Sets one side's label, text and, with a count map, count: the span's type, its characters
+// and their count, or NONE, NONE and 0 when the side is absent.
+void describe_side(Desc& desc, const SideFields& fields, const std::optional<TypedStringSpan>& span,
+                   std::u32string_view text, const std::optional<EntityCount>& entity2count) {
+  std::string span_text;
+  if (span) span_text = utf8::encode(slice(text, *span));
+  desc.set(fields.label, span ? Value(span->type) : Const::NONE);
+  desc.set(fields.text, span ? Value(span_text) : Const::NONE);
+  if (!entity2count) return;
+  int64_t count = 0;
+  if (span) {
+    const auto found = entity2count->find(span_text);
+    if (found != entity2count->end()) count = found->second;
+  }
+  desc.set(fields.count, count);
+}
+
+bool listed(const std::optional<TypedStringSpan>& span, const std::vector<std::string>& labels) {
+  return span && std::find(labels.begin(), labels.end(), span->type) != labels.end();
+}
+
+// The error kind of a wrong pair: the first rule that holds. Texts are compared, not extents,
+// so two overlapping spans of different types over equal texts are a type error too.
+const char* error_kind(const SpanPair& span_pair, std::u32string_view text) {
+  if (!span_pair.first) return badcase::Error::TRUE_NONE_ERROR;
+  if (!span_pair.second) return badcase::Error::PRED_NONE_ERROR;
+  const TypedStringSpan& gold = *span_pair.first;
+  const TypedStringSpan& pred = *span_pair.second;
+  if (gold.type != pred.type && slice(text, gold) == slice(text, pred)) {
+    return badcase::Error::TYPE_ERROR;
+  }
+  if (gold.start <= pred.start && gold.end >= pred.end) return badcase::Error::PRED_IN_TRUE;
+  if (gold.start >= pred.start && gold.end <= pred.end) return badcase::Error::TRUE_IN_PRED;
+  return badcase::Error::PRED_CROSS_TRUE;
+}
+
+}  // namespace
+
+Label2PredData EntityMiner::generate(
+    const Record& label, const Record& prediction, int64_t id_,
+    const std::optional<EntityCount>& entity2count,
+    const std::optional<std::vector<std::string>>& evaluate_labels) const {
+  label.expect_object("label");
+  prediction.expect_object("prediction");
+  const std::string_view text = label.get_string("text");
+  if (prediction.get_string("text") != text) throw ValueError("text is different");
+
+  Label2PredData result(id_, std::string(text), {});
+  const std::u32string code_points = utf8::decode(text);
+  const TagSequence true_tags = _convert_entity(code_points, label);
+  const TagSequence pred_tags = _convert_entity(code_points, prediction);
+  for (const SpanPair& span_pair : align_spans(true_tags, pred_tags)) {
+    std::optional<Desc> desc =
+        _generate_desc(span_pair, code_points, entity2count, evaluate_labels);
+    if (desc) result.desc.push_back(std::move(*desc));
+  }
+  return result;
+}
+
+std::optional<Desc> EntityMiner::_generate_desc(
+    const SpanPair& span_pair, std::u32string_view text,
+    const std::optional<EntityCount>& entity2count,
+    const std::optional<std::vector<std::string>>& evaluate_labels) {
+  if (evaluate_labels && !listed(span_pair.first, *evaluate_labels) &&
+      !listed(span_pair.second, *evaluate_labels)) {
+    return std::nullopt;
+  }
+  Desc desc;
+  describe_side(desc, kTrueFields, span_pair.first, text, entity2count);
+  describe_side(desc, kPredFields, span_pair.second, text, entity2count);
+  const bool is_right =
+      span_pair.first && span_pair.second && *span_pair.first == *span_pair.second;
+  desc.set("is_right", is_right ? 1 : 0);
+  if (!is_right) desc.set("error_type", error_kind(span_pair, text));
+  return desc;
+}
+
+TagSequence EntityMiner::_convert_entity(std::u32string_view text, const Record& label) {
+  return bio_tags(
+      text.size(), label,
+      {.elements = "entities", .type = "type", .elements_alias = "nes", .type_alias = "ne"});
+}
+
+}  // namespace nlpeval

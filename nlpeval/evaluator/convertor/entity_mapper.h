@@ -1,0 +1,39 @@
+#ifndef NLPEVAL_EVALUATOR_CONVERTOR_ENTITY_MAPPER_H_
+#define NLPEVAL_EVALUATOR_CONVERTOR_ENTITY_MAPPER_H_
+
+// The "ner" mapper. A "ner" record is an object with a "text" and an array "entities" of
+// objects {"offset", "length", "type"}; offsets and lengths count code points of the text.
+
+#include <cstdint>
+#include <optional>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "nlpeval/core/record.h"
+#include "nlpeval/core/tags.h"
+
+namespace nlpeval {
+
+// Turns a gold and a predicted "ner" record into two tag sequences with one tag per code
+// point of the text: "B-" + type on an entity's first character, "I-" + type on the rest,
+// "O" elsewhere. Where entities overlap, the later one in the array wins position by
+// position; parts of an entity outside the text are dropped.
+class EntityMapper {
+ public:
+  // Returns ([gold tags], [predicted tags]): one sequence in each list, for the driver to
+  // append to its running lists. `index` is the instance's position, used in messages only.
+  // Throws TypeError when a record is not an object or a value has the wrong kind, KeyError
+  // for a missing key, and ValueError "text is different on line: <index>" (or "None")
+  // when the two texts differ. The predicted record is converted first.
+  std::pair<std::vector<TagSequence>, std::vector<TagSequence>> convert(
+      const Record& label, const Record& prediction, std::optional<int64_t> index = {}) const;
+
+ private:
+  // The tags of `label`'s entities over `text` (UTF-8).
+  static TagSequence _convert_entity(std::string_view text, const Record& label);
+};
+
+}  // namespace nlpeval
+
+#endif  // NLPEVAL_EVALUATOR_CONVERTOR_ENTITY_MAPPER_H_
