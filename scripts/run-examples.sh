@@ -10,3 +10,8 @@ cmake --build build -j "$(nproc)" --target nlpeval_cli >/dev/null
 nlpeval=build/cli/nlpeval
 echo "== dp: dependency parsing (examples/dp)"
 "$nlpeval" dp examples/dp/gold.conll examples/dp/pred.conll
+
+echo
+echo "== ner: named entities (examples/ner), with a badcase spreadsheet"
+"$nlpeval" ner examples/ner/gold.jsonl examples/ner/pred.jsonl \
+  --entity-count examples/ner/entity_count.tsv --badcase build/ner-badcase.xlsx

@@ -11,8 +11,11 @@
 
 #include "nlpeval/core/errors.h"
 #include "nlpeval/core/utf8.h"
+#include "nlpeval/data/excel_writer.h"
 #include "nlpeval/data/json_reader.h"
 #include "nlpeval/data/json_validator.h"
+#include "nlpeval/core/tags.h"
+#include "nlpeval/evaluator/evaluates/label_score.h"
 #include "nlpeval/evaluator/instance_loop.h"
 #include "nlpeval/evaluator/miner_kinds.h"
 
@@ -32,6 +35,11 @@ bool wants_badcase(const EvaluateOptions& options) {
   throw ValueError("srl: the semantic role labelling scorer is not available in this build");
 }
 
+// A task type the registry holds but no scoring function takes.
+[[noreturn]] void throw_unscorable(std::string_view type_) {
+  throw TypeError("type: " + std::string(type_) + " is not define");
+}
+
 // The scoring function of a record task, chosen by type in this order.
 enum class Scoring { label_na, cws, label };
 
@@ -39,16 +47,17 @@ Scoring scoring_for(std::string_view type_) {
   if (type_ == "relation" || type_ == "attribute") return Scoring::label_na;
   if (type_ == "cws") return Scoring::cws;
   if (type_ == "ner" || type_ == "event" || type_ == "pos") return Scoring::label;
-  throw TypeError("type: " + std::string(type_) + " is not define");
+  throw_unscorable(type_);
 }
 
-// Scores the sequences a mapper produced. Each kind of sequence element (labels, tag
-// sequences, word spans) gets its overload with the scoring functions that take it; a kind
-// without one cannot be scored.
-template <typename Element>
-ScoreResult score_mapped(Scoring, const std::vector<Element>&, const std::vector<Element>&,
-                         const EvaluateOptions&) {
-  throw TypeError("no scoring function for the sequences of this task");
+// Scores the sequences a mapper produced: each kind of sequence element (labels, tag
+// sequences, word spans) goes to the scoring functions that take it. Flat labels go to
+// label_na_score once "relation" and "attribute" register their mappers.
+// Tag sequences: "ner", "event", "pos".
+ScoreResult score_mapped(std::string_view type_, const std::vector<TagSequence>& y_true,
+                         const std::vector<TagSequence>& y_pred, const EvaluateOptions& options) {
+  if (scoring_for(type_) != Scoring::label) throw_unscorable(type_);
+  return label_score(y_true, y_pred, options.evaluate_labels);
 }
 
 // "dp" takes CoNLL lines; as records they must be strings.
@@ -85,15 +94,11 @@ ScoreResult evaluate_records(std::string_view type_, const Records& true_list,
   Generator badcase_generator = instrument.get_generator(type_);
   Convertor convertor = instrument.get_convertor(type_);
   ScoreResult score = std::visit(
-      overloaded{
-          [&](const auto* mapper, const auto* miner) {
-            auto mapped = map_instances(*mapper, *miner, true_list, pred_list,
-                                        wants_badcase(options), entity2count,
-                                        options.evaluate_labels);
-            label2preddataset = std::move(mapped.label2preddataset);
-            return score_mapped(scoring_for(type_), mapped.y_true, mapped.y_pred, options);
-          },
-          [&](auto, auto) -> ScoreResult { throw KeyError(std::string(type_)); },
+      [&](const auto* mapper, const auto* miner) {
+        auto mapped = map_instances(*mapper, *miner, true_list, pred_list, wants_badcase(options),
+                                    entity2count, options.evaluate_labels);
+        label2preddataset = std::move(mapped.label2preddataset);
+        return score_mapped(type_, mapped.y_true, mapped.y_pred, options);
       },
       convertor, badcase_generator);
   if (options.do_print) print_evaluate(score);
@@ -234,6 +239,49 @@ std::string format_3f(double value) {
   return text;
 }
 
+// The spreadsheet columns of each task type; each column is also the name of the Desc field
+// shown in it. "ner" shows the entity counts too when an entity-count file was named.
+const std::vector<std::string>& type2head(std::string_view type_, bool with_entity_counts) {
+  static const std::vector<std::pair<std::string_view, std::vector<std::string>>> table = {
+      {"event", {"label_type", "label_desc", "pred_type", "pred_desc", "is_right", "other"}},
+      {"relation",
+       {"head_entity", "tail_entity", "tag", "label_desc", "pred_desc", "is_right", "error_type"}},
+      {"attribute", {"entity", "value", "tag", "label_desc", "pred_desc", "is_right"}},
+      {"ner", {"true_text", "pred_text", "true_label", "pred_label", "is_right", "error_type"}},
+      {"pos", {"true_text", "pred_text", "true_label", "pred_label", "is_right", "error_type"}},
+      {"cws", {"true_text", "pred_text", "is_right", "error_type"}},
+  };
+  static const std::vector<std::string> ner_with_counts = {
+      "true_text",  "true_count", "pred_text", "pred_count",
+      "true_label", "pred_label", "is_right",  "error_type"};
+  if (type_ == "ner" && with_entity_counts) return ner_with_counts;
+  for (const auto& [type, columns] : table) {
+    if (type == type_) return columns;
+  }
+  throw KeyError(std::string(type_), "no badcase spreadsheet columns for this task type");
+}
+
+// One row per Desc of `record` (index, the Desc's fields under `columns`, text), or one row
+// of "无" when the record has no Desc. A Desc without a column's field is an AttributeError.
+void append_rows(const Label2PredData& record, const std::vector<std::string>& columns,
+                 std::vector<std::vector<Value>>& rows) {
+  auto row_of = [&](auto&& cell_of) {
+    std::vector<Value> row;
+    row.reserve(columns.size() + 2);
+    row.emplace_back(record.index);
+    for (const std::string& column : columns) row.push_back(cell_of(column));
+    row.emplace_back(record.text);
+    return row;
+  };
+  if (record.desc.empty()) {
+    rows.push_back(row_of([](const std::string&) { return Value("无"); }));
+    return;
+  }
+  for (const Desc& desc : record.desc) {
+    rows.push_back(row_of([&](const std::string& column) { return desc.get(column); }));
+  }
+}
+
 }  // namespace
 
 nlohmann::ordered_json to_json(const EvaluateResult& result) {
@@ -347,10 +395,17 @@ void print_evaluate(const nlohmann::ordered_json& score_json) {
 
 void print_evaluate(const ScoreResult& score) { print_evaluate(score.to_json()); }
 
-void generate_badcase(std::string_view type_, const std::vector<Label2PredData>&,
-                      const std::string&, bool, const std::string&) {
-  // The spreadsheet columns of each task arrive with the task's miner.
-  throw KeyError(std::string(type_), "no badcase columns for this task type");
+void generate_badcase(std::string_view type_, const std::vector<Label2PredData>& label2preddataset,
+                      const std::string& badcase_file, bool is_merge,
+                      const std::string& entity_count_file) {
+  ExcelWriter excelwriter;
+  const std::vector<std::string>& columns = type2head(type_, !entity_count_file.empty());
+  std::vector<std::string> excel_head = {"index"};
+  excel_head.insert(excel_head.end(), columns.begin(), columns.end());
+  excel_head.emplace_back("text");
+  std::vector<std::vector<Value>> rows;
+  for (const Label2PredData& record : label2preddataset) append_rows(record, columns, rows);
+  excelwriter.write(rows, excel_head, badcase_file, is_merge);
 }
 
 }  // namespace nlpeval
