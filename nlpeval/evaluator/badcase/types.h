@@ -11,22 +11,10 @@
 #include <string_view>
 #include <vector>
 
+#include "nlpeval/core/value.h"
 #include "nlpeval/evaluator/badcase/const.h"
 
 namespace nlpeval {
-
-// A field value of a badcase record: any kind, stored unchanged.
-using Value = nlohmann::ordered_json;
-
-// Returns the Python-like text form of `value`: null as NONE, strings in single quotes
-// (backslashes, quotes and control characters escaped, other text unchanged), integers in
-// decimal, floats in their shortest round-trip form ("0.5", "1.0", "1e+16"), booleans as
-// True/False, arrays as [a, b] and objects as {'k': v} in their member order.
-std::string repr(const Value& value);
-
-// Returns whether `a` and `b` are equal when the member order of objects, at any depth, does
-// not matter. Arrays compare element by element, in order.
-bool equal_ignoring_order(const Value& a, const Value& b);
 
 // One compared element: an open record of named fields kept in the order each was first set.
 // Construction sets the seven declared fields; miners may set them again and add more (the
