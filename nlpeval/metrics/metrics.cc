@@ -1,0 +1,397 @@
+#include "nlpeval/metrics/metrics.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <numeric>
+#include <utility>
+
+#include "nlpeval/core/errors.h"
+#include "nlpeval/metrics/report.h"
+
+namespace nlpeval::metrics {
+namespace {
+
+enum class Average { kMicro, kMacro, kWeighted };
+
+Average parse_average(std::string_view average) {
+  if (average == "micro") return Average::kMicro;
+  if (average == "macro") return Average::kMacro;
+  if (average == "weighted") return Average::kWeighted;
+  throw ValueError("average must be \"micro\", \"macro\" or \"weighted\", got \"" +
+                   std::string(average) + "\"");
+}
+
+template <typename Labels>
+void check_lengths(const Labels& y_true, const Labels& y_pred) {
+  if (y_true.size() != y_pred.size()) {
+    throw ValueError("y_true and y_pred differ in length: " + std::to_string(y_true.size()) +
+                     " and " + std::to_string(y_pred.size()));
+  }
+}
+
+// Labels are short, so hashing and comparing them word by word, with fixed-size loads the
+// compiler inlines, beats library calls; a scoring pass is mostly this.
+uint64_t load_word(const char* bytes) {
+  uint64_t word;
+  std::memcpy(&word, bytes, sizeof word);
+  return word;
+}
+
+// The 1 to 7 bytes at `bytes` as one word; every byte takes part.
+uint64_t load_tail(const char* bytes, size_t size) {
+  if (size >= 4) {
+    uint32_t low;
+    uint32_t high;
+    std::memcpy(&low, bytes, sizeof low);
+    std::memcpy(&high, bytes + size - 4, sizeof high);
+    return uint64_t{high} << 32 | low;
+  }
+  auto byte = [&](size_t at) { return uint64_t{static_cast<unsigned char>(bytes[at])}; };
+  return byte(0) | byte(size / 2) << 8 | byte(size - 1) << 16;
+}
+
+uint64_t hash_label(std::string_view label) {
+  constexpr uint64_t kMultiplier = 0x9E3779B97F4A7C15;
+  auto mix = [](uint64_t hash, uint64_t word) {
+    hash = (hash ^ word) * kMultiplier;
+    return hash ^ (hash >> 29);
+  };
+  uint64_t hash = label.size() * kMultiplier;
+  size_t at = 0;
+  for (; at + 8 <= label.size(); at += 8) hash = mix(hash, load_word(label.data() + at));
+  if (at < label.size()) hash = mix(hash, load_tail(label.data() + at, label.size() - at));
+  return hash * kMultiplier;
+}
+
+bool same_label(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  size_t at = 0;
+  for (; at + 8 <= a.size(); at += 8) {
+    if (load_word(a.data() + at) != load_word(b.data() + at)) return false;
+  }
+  return at == a.size() ||
+         load_tail(a.data() + at, a.size() - at) == load_tail(b.data() + at, b.size() - at);
+}
+
+// Dense ids for the distinct labels of the data, in order of first sight: an open-addressing
+// table that is at most half full. The views point into the caller's lists, which outlive
+// every use.
+class LabelIndex {
+ public:
+  static constexpr size_t kAbsent = SIZE_MAX;
+
+  LabelIndex() : slots_(kInitialSlots) {}
+
+  // The id of `label`, adding it on first sight.
+  size_t intern(std::string_view label) {
+    uint64_t hash = hash_label(label);
+    Slot& slot = slots_[probe(label, hash)];
+    if (slot.id != kAbsent) return slot.id;
+    slot = Slot{hash, names_.size()};
+    names_.push_back(label);
+    if (2 * names_.size() > slots_.size()) grow();
+    return names_.size() - 1;
+  }
+
+  // The id of `label`, or kAbsent when the data never holds it.
+  size_t find(std::string_view label) const { return slots_[probe(label, hash_label(label))].id; }
+
+  size_t size() const { return names_.size(); }
+  std::string_view name(size_t id) const { return names_[id]; }
+
+ private:
+  static constexpr size_t kInitialSlots = 64;  // a power of two
+
+  struct Slot {
+    uint64_t hash = 0;
+    size_t id = kAbsent;
+  };
+
+  // The slot holding `label`, or the empty slot where it belongs.
+  size_t probe(std::string_view label, uint64_t hash) const {
+    size_t mask = slots_.size() - 1;
+    // The high bits of the hash are the best mixed ones.
+    for (size_t at = (hash >> 32) & mask;; at = (at + 1) & mask) {
+      const Slot& slot = slots_[at];
+      if (slot.id == kAbsent || (slot.hash == hash && same_label(names_[slot.id], label))) {
+        return at;
+      }
+    }
+  }
+
+  void grow() {
+    std::vector<Slot> old = std::exchange(slots_, std::vector<Slot>(2 * slots_.size()));
+    size_t mask = slots_.size() - 1;
+    for (const Slot& slot : old) {
+      if (slot.id == kAbsent) continue;
+      size_t at = (slot.hash >> 32) & mask;
+      while (slots_[at].id != kAbsent) at = (at + 1) & mask;
+      slots_[at] = slot;
+    }
+  }
+
+  std::vector<Slot> slots_;
+  std::vector<std::string_view> names_;
+};
+
+// TP, PRED and TRUE per label, indexed alike.
+struct Counts {
+  std::vector<int64_t> tp;
+  std::vector<int64_t> pred;
+  std::vector<int64_t> truth;
+
+  void resize(size_t size) {
+    tp.resize(size);
+    pred.resize(size);
+    truth.resize(size);
+  }
+};
+
+// What one pass over the data yields: the counts per distinct label (by LabelIndex id) and the
+// number of agreeing positions.
+struct DataCounts {
+  LabelIndex index;
+  Counts counts;
+  int64_t agreements = 0;
+  size_t size = 0;
+};
+
+template <typename Labels>
+DataCounts count_data(const Labels& y_true, const Labels& y_pred) {
+  DataCounts data;
+  data.size = y_true.size();
+  Counts& counts = data.counts;
+  for (size_t i = 0; i < y_true.size(); ++i) {
+    std::string_view gold = y_true[i];
+    std::string_view predicted = y_pred[i];
+    size_t gold_id = data.index.intern(gold);
+    // Agreeing positions, the common case, need one lookup.
+    size_t predicted_id = same_label(gold, predicted) ? gold_id : data.index.intern(predicted);
+    if (counts.tp.size() < data.index.size()) counts.resize(data.index.size());
+    ++counts.truth[gold_id];
+    ++counts.pred[predicted_id];
+    if (gold_id == predicted_id) {
+      ++counts.tp[gold_id];
+      ++data.agreements;
+    }
+  }
+  return data;
+}
+
+// The counts of the scored labels, in the order of the label list.
+struct ScoredLabels {
+  std::vector<std::string_view> names;
+  Counts counts;
+  // The label list names exactly the labels of the data, as sets; micro F1 is then the
+  // accuracy.
+  bool names_data_labels = false;
+};
+
+ScoredLabels default_labels(const DataCounts& data) {
+  std::vector<size_t> ids(data.index.size());
+  std::iota(ids.begin(), ids.end(), 0);
+  // Byte order of UTF-8 is code-point order.
+  std::sort(ids.begin(), ids.end(),
+            [&](size_t a, size_t b) { return data.index.name(a) < data.index.name(b); });
+  ScoredLabels scored;
+  scored.names_data_labels = true;
+  for (size_t id : ids) {
+    scored.names.push_back(data.index.name(id));
+    scored.counts.tp.push_back(data.counts.tp[id]);
+    scored.counts.pred.push_back(data.counts.pred[id]);
+    scored.counts.truth.push_back(data.counts.truth[id]);
+  }
+  return scored;
+}
+
+ScoredLabels listed_labels(const DataCounts& data, const std::vector<std::string>& labels) {
+  ScoredLabels scored;
+  scored.counts.resize(labels.size());
+  std::vector<bool> listed(data.index.size(), false);
+  bool all_in_data = true;
+  for (size_t row = 0; row < labels.size(); ++row) {
+    scored.names.push_back(labels[row]);
+    size_t id = data.index.find(labels[row]);
+    if (id == LabelIndex::kAbsent) {
+      all_in_data = false;
+      continue;
+    }
+    listed[id] = true;
+    scored.counts.tp[row] = data.counts.tp[id];
+    scored.counts.pred[row] = data.counts.pred[id];
+    scored.counts.truth[row] = data.counts.truth[id];
+  }
+  scored.names_data_labels =
+      all_in_data && std::all_of(listed.begin(), listed.end(), [](bool seen) { return seen; });
+  return scored;
+}
+
+template <typename Labels>
+ScoredLabels count_labels(const Labels& y_true, const Labels& y_pred,
+                          const std::optional<std::vector<std::string>>& labels) {
+  check_lengths(y_true, y_pred);
+  DataCounts data = count_data(y_true, y_pred);
+  return labels ? listed_labels(data, *labels) : default_labels(data);
+}
+
+struct Scores {
+  double precision = 0.0;
+  double recall = 0.0;
+  double f1 = 0.0;
+};
+
+double ratio(int64_t numerator, int64_t denominator) {
+  return denominator == 0 ? 0.0 : static_cast<double>(numerator) / static_cast<double>(denominator);
+}
+
+Scores scores_of(int64_t tp, int64_t pred, int64_t truth) {
+  Scores scores{ratio(tp, pred), ratio(tp, truth), 0.0};
+  double sum = scores.precision + scores.recall;
+  if (sum != 0.0) scores.f1 = 2.0 * scores.precision * scores.recall / sum;
+  return scores;
+}
+
+int64_t total(const std::vector<int64_t>& values) {
+  return std::accumulate(values.begin(), values.end(), int64_t{0});
+}
+
+Scores micro_scores(const Counts& counts) {
+  return scores_of(total(counts.tp), total(counts.pred), total(counts.truth));
+}
+
+// Mean of the per-label scores; weighted by support unless `by_support` is false.
+Scores mean_scores(const Counts& counts, bool by_support) {
+  Scores sum;
+  double weight_sum = 0.0;
+  for (size_t i = 0; i < counts.tp.size(); ++i) {
+    Scores label = scores_of(counts.tp[i], counts.pred[i], counts.truth[i]);
+    double weight = by_support ? static_cast<double>(counts.truth[i]) : 1.0;
+    sum.precision += weight * label.precision;
+    sum.recall += weight * label.recall;
+    sum.f1 += weight * label.f1;
+    weight_sum += weight;
+  }
+  if (weight_sum == 0.0) return Scores{};
+  return Scores{sum.precision / weight_sum, sum.recall / weight_sum, sum.f1 / weight_sum};
+}
+
+Scores average_scores(const Counts& counts, Average average) {
+  switch (average) {
+    case Average::kMicro:
+      return micro_scores(counts);
+    case Average::kMacro:
+      return mean_scores(counts, false);
+    case Average::kWeighted:
+      return mean_scores(counts, true);
+  }
+  return Scores{};
+}
+
+template <typename Labels>
+Scores score(const Labels& y_true, const Labels& y_pred,
+             const std::optional<std::vector<std::string>>& labels, std::string_view average) {
+  Average mode = parse_average(average);
+  return average_scores(count_labels(y_true, y_pred, labels).counts, mode);
+}
+
+template <typename Labels>
+double accuracy(const Labels& y_true, const Labels& y_pred) {
+  check_lengths(y_true, y_pred);
+  if (y_true.empty()) return 0.0;
+  int64_t agreements = 0;
+  for (size_t i = 0; i < y_true.size(); ++i) {
+    agreements += std::string_view(y_true[i]) == std::string_view(y_pred[i]);
+  }
+  return ratio(agreements, static_cast<int64_t>(y_true.size()));
+}
+
+ReportRow average_row(std::string name, const Scores& scores, int64_t support) {
+  return ReportRow{std::move(name), scores.precision, scores.recall, scores.f1, support};
+}
+
+template <typename Labels>
+std::string report(const Labels& y_true, const Labels& y_pred,
+                   const std::optional<std::vector<std::string>>& labels, int digits) {
+  if (digits < 0) throw ValueError("digits must not be negative, got " + std::to_string(digits));
+  ScoredLabels scored = count_labels(y_true, y_pred, labels);
+  const Counts& counts = scored.counts;
+
+  std::vector<ReportRow> rows;
+  rows.reserve(scored.names.size());
+  for (size_t i = 0; i < scored.names.size(); ++i) {
+    Scores label = scores_of(counts.tp[i], counts.pred[i], counts.truth[i]);
+    rows.push_back(ReportRow{std::string(scored.names[i]), label.precision, label.recall, label.f1,
+                             counts.truth[i]});
+  }
+  int64_t support = total(counts.truth);
+  std::vector<ReportRow> averages = {
+      average_row(scored.names_data_labels ? "accuracy" : "micro avg", micro_scores(counts),
+                  support),
+      average_row("macro avg", mean_scores(counts, false), support),
+      average_row("weighted avg", mean_scores(counts, true), support),
+  };
+  return format_report(rows, averages, digits);
+}
+
+}  // namespace
+
+double precision_score(const std::vector<std::string>& y_true,
+                       const std::vector<std::string>& y_pred,
+                       const std::optional<std::vector<std::string>>& labels,
+                       std::string_view average) {
+  return score(y_true, y_pred, labels, average).precision;
+}
+
+double recall_score(const std::vector<std::string>& y_true, const std::vector<std::string>& y_pred,
+                    const std::optional<std::vector<std::string>>& labels,
+                    std::string_view average) {
+  return score(y_true, y_pred, labels, average).recall;
+}
+
+double f1_score(const std::vector<std::string>& y_true, const std::vector<std::string>& y_pred,
+                const std::optional<std::vector<std::string>>& labels, std::string_view average) {
+  return score(y_true, y_pred, labels, average).f1;
+}
+
+double accuracy_score(const std::vector<std::string>& y_true,
+                      const std::vector<std::string>& y_pred) {
+  return accuracy(y_true, y_pred);
+}
+
+std::string classification_report(const std::vector<std::string>& y_true,
+                                  const std::vector<std::string>& y_pred,
+                                  const std::optional<std::vector<std::string>>& labels,
+                                  int digits) {
+  return report(y_true, y_pred, labels, digits);
+}
+
+double views::precision_score(views::Labels y_true, views::Labels y_pred,
+                              const std::optional<std::vector<std::string>>& labels,
+                              std::string_view average) {
+  return score(y_true, y_pred, labels, average).precision;
+}
+
+double views::recall_score(views::Labels y_true, views::Labels y_pred,
+                           const std::optional<std::vector<std::string>>& labels,
+                           std::string_view average) {
+  return score(y_true, y_pred, labels, average).recall;
+}
+
+double views::f1_score(views::Labels y_true, views::Labels y_pred,
+                       const std::optional<std::vector<std::string>>& labels,
+                       std::string_view average) {
+  return score(y_true, y_pred, labels, average).f1;
+}
+
+double views::accuracy_score(views::Labels y_true, views::Labels y_pred) {
+  return accuracy(y_true, y_pred);
+}
+
+std::string views::classification_report(views::Labels y_true, views::Labels y_pred,
+                                         const std::optional<std::vector<std::string>>& labels,
+                                         int digits) {
+  return report(y_true, y_pred, labels, digits);
+}
+
+}  // namespace nlpeval::metrics

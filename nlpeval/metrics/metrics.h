@@ -1,0 +1,83 @@
+#ifndef NLPEVAL_METRICS_METRICS_H_
+#define NLPEVAL_METRICS_METRICS_H_
+
+// Flat-label metrics: two parallel lists of labels, gold and predicted, scored position by
+// position. For a label l, TP(l) counts the positions where both lists hold l, PRED(l) those
+// where the predicted list does and TRUE(l) (its support) those where the gold list does.
+//
+// `labels` chooses the labels scored and the order of the report's rows. Null means every
+// label of either list, sorted by code point (byte order of UTF-8). A listed label that
+// occurs nowhere scores zeros; a position whose labels both lie outside the list counts
+// nowhere.
+//
+// Averages over the label list:
+//   "micro":    sums of TP, PRED and TRUE first, then the ratios;
+//   "macro":    plain mean of the per-label values;
+//   "weighted": mean of the per-label values weighted by TRUE(l), 0 when no label has support.
+// A ratio over a zero denominator is 0, never an error, and so is every average over an empty
+// label list.
+//
+// Every function throws ValueError naming both lengths when the lists differ in length; the
+// scores throw ValueError for an average other than the three above.
+
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace nlpeval::metrics {
+
+double precision_score(const std::vector<std::string>& y_true,
+                       const std::vector<std::string>& y_pred,
+                       const std::optional<std::vector<std::string>>& labels = std::nullopt,
+                       std::string_view average = "micro");
+
+double recall_score(const std::vector<std::string>& y_true, const std::vector<std::string>& y_pred,
+                    const std::optional<std::vector<std::string>>& labels = std::nullopt,
+                    std::string_view average = "micro");
+
+// F1 = 2PR / (P + R), per label or from the averaged P and R under "micro"; the mean of the
+// per-label F1 under "macro" and "weighted".
+double f1_score(const std::vector<std::string>& y_true, const std::vector<std::string>& y_pred,
+                const std::optional<std::vector<std::string>>& labels = std::nullopt,
+                std::string_view average = "micro");
+
+// The share of positions where the two lists agree; 0 for two empty lists.
+double accuracy_score(const std::vector<std::string>& y_true,
+                      const std::vector<std::string>& y_pred);
+
+// The report text (layout in report.h): one row per label of the label list, then the micro,
+// macro and weighted rows, each with the summed support. The micro row is headed "accuracy"
+// and shows the F1 alone when `labels` is null or names exactly the labels of the data (as
+// sets); otherwise it is headed "micro avg". Values show `digits` decimals. Also throws
+// ValueError for a negative `digits`.
+std::string classification_report(
+    const std::vector<std::string>& y_true, const std::vector<std::string>& y_pred,
+    const std::optional<std::vector<std::string>>& labels = std::nullopt, int digits = 2);
+
+// The same five over views of labels kept elsewhere, for callers that score a selection of
+// positions without copying the labels (the character-level metrics do). A namespace of their
+// own keeps calls with empty braces, f1_score({}, {}), unambiguous.
+namespace views {
+
+using Labels = std::span<const std::string_view>;
+
+double precision_score(Labels y_true, Labels y_pred,
+                       const std::optional<std::vector<std::string>>& labels,
+                       std::string_view average);
+double recall_score(Labels y_true, Labels y_pred,
+                    const std::optional<std::vector<std::string>>& labels,
+                    std::string_view average);
+double f1_score(Labels y_true, Labels y_pred, const std::optional<std::vector<std::string>>& labels,
+                std::string_view average);
+double accuracy_score(Labels y_true, Labels y_pred);
+std::string classification_report(Labels y_true, Labels y_pred,
+                                  const std::optional<std::vector<std::string>>& labels,
+                                  int digits);
+
+}  // namespace views
+
+}  // namespace nlpeval::metrics
+
+#endif  // NLPEVAL_METRICS_METRICS_H_
