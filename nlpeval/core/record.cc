@@ -1,5 +1,7 @@
 #include "nlpeval/core/record.h"
 
+#include <charconv>
+
 #include "nlpeval/core/errors.h"
 
 namespace nlpeval {
@@ -138,8 +140,17 @@ void Records::set_source(std::string file, std::vector<size_t> line_numbers) {
 }
 
 std::string Records::origin(size_t index) const {
-  if (index >= line_numbers_.size()) return "";
-  return source_file_ + ":" + std::to_string(line_numbers_[index]);
+  std::string out;
+  append_origin(index, out);
+  return out;
+}
+
+bool Records::append_origin(size_t index, std::string& out) const {
+  if (index >= line_numbers_.size()) return false;
+  char digits[24];
+  auto end = std::to_chars(digits, digits + sizeof digits, line_numbers_[index]).ptr;
+  out.append(source_file_).append(1, ':').append(digits, end);
+  return true;
 }
 
 Record Records::at(size_t index) const {

@@ -128,6 +128,9 @@ class Records {
   // "file:line" of record `index` when it was read from a file, otherwise "".
   std::string origin(size_t index) const;
 
+  // The same without allocating: appends to `out` and returns whether the origin is known.
+  bool append_origin(size_t index, std::string& out) const;
+
   size_t size() const { return records_.size(); }
   bool empty() const { return records_.empty(); }
   Record operator[](size_t index) const { return Record(records_[index]); }

@@ -4,17 +4,17 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
-#include <iterator>
 #include <sstream>
 
 #include "nlpeval/core/errors.h"
+#include "nlpeval/core/tags.h"
 #include "nlpeval/core/utf8.h"
 #include "nlpeval/data/excel_writer.h"
 #include "nlpeval/data/json_reader.h"
 #include "nlpeval/data/json_validator.h"
-#include "nlpeval/core/tags.h"
 #include "nlpeval/evaluator/evaluates/label_score.h"
 #include "nlpeval/evaluator/instance_loop.h"
 #include "nlpeval/evaluator/miner_kinds.h"
@@ -129,8 +129,8 @@ bool is_truthy(const nlohmann::ordered_json& value) {
 // Reuses `buffer` so that validating a million records allocates nothing.
 std::string_view origin_of(const Records& records, size_t index, std::string_view role,
                            std::string& buffer) {
-  buffer = records.origin(index);
-  if (buffer.empty()) buffer = role;
+  buffer.clear();
+  if (!records.append_origin(index, buffer)) buffer = role;
   return buffer;
 }
 
