@@ -7,7 +7,6 @@
 // "nlpeval: <Kind>: <message>"), 2 for a usage error.
 
 #include <CLI/CLI.hpp>
-
 #include <fstream>
 #include <iostream>
 #include <nlohmann/json.hpp>
@@ -23,7 +22,7 @@ namespace {
 constexpr int kFailure = 1;
 constexpr int kUsageError = 2;
 
-const std::vector<std::string> kTasks = {"ner",   "pos", "cws", "relation",
+const std::vector<std::string> kTasks = {"ner",       "pos",   "cws", "relation",
                                          "attribute", "event", "dp",  "srl"};
 
 struct Arguments {
@@ -112,10 +111,11 @@ int run(const Arguments& args) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  CLI::App app{"Evaluates model predictions against gold annotations and reports precision, "
-               "recall, F1 and a per-label report; optionally writes a badcase spreadsheet and "
-               "a confusion-matrix picture.",
-               "nlpeval"};
+  CLI::App app{
+      "Evaluates model predictions against gold annotations and reports precision, "
+      "recall, F1 and a per-label report; optionally writes a badcase spreadsheet and "
+      "a confusion-matrix picture.",
+      "nlpeval"};
   Arguments args;
   describe_options(app, args);
   try {

@@ -18,8 +18,7 @@ class Error : public std::runtime_error {
   const char* kind() const noexcept { return kind_; }
 
  protected:
-  Error(const char* kind, const std::string& message)
-      : std::runtime_error(message), kind_(kind) {}
+  Error(const char* kind, const std::string& message) : std::runtime_error(message), kind_(kind) {}
 
  private:
   const char* kind_;

@@ -48,8 +48,8 @@ Kind Record::kind() const {
 }
 
 void Record::throw_kind(std::string_view what, Kind expected) const {
-  throw TypeError(std::string(what) + ": expected " + std::string(kind_name(expected)) +
-                  ", got " + std::string(kind_name(kind())));
+  throw TypeError(std::string(what) + ": expected " + std::string(kind_name(expected)) + ", got " +
+                  std::string(kind_name(kind())));
 }
 
 void Record::expect_object(std::string_view what) const {

@@ -65,8 +65,8 @@ ConllLines lines_of(const Records& records, std::string_view what) {
   ConllLines lines;
   lines.reserve(records.size());
   for (size_t index = 0; index < records.size(); ++index) {
-    lines.emplace_back(records[index].as_string(std::string(what) + "[" + std::to_string(index) +
-                                                "]"));
+    lines.emplace_back(
+        records[index].as_string(std::string(what) + "[" + std::to_string(index) + "]"));
   }
   return lines;
 }
@@ -251,9 +251,9 @@ const std::vector<std::string>& type2head(std::string_view type_, bool with_enti
       {"pos", {"true_text", "pred_text", "true_label", "pred_label", "is_right", "error_type"}},
       {"cws", {"true_text", "pred_text", "is_right", "error_type"}},
   };
-  static const std::vector<std::string> ner_with_counts = {
-      "true_text",  "true_count", "pred_text", "pred_count",
-      "true_label", "pred_label", "is_right",  "error_type"};
+  static const std::vector<std::string> ner_with_counts = {"true_text",  "true_count", "pred_text",
+                                                           "pred_count", "true_label", "pred_label",
+                                                           "is_right",   "error_type"};
   if (type_ == "ner" && with_entity_counts) return ner_with_counts;
   for (const auto& [type, columns] : table) {
     if (type == type_) return columns;

@@ -8,9 +8,8 @@
 // Task types: "ner", "pos", "cws", "relation", "attribute", "event" (JSON records), "dp"
 // (CoNLL lines) and "srl".
 
-#include <nlohmann/json.hpp>
-
 #include <cstdint>
+#include <nlohmann/json.hpp>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -43,8 +42,8 @@ struct EvaluateOptions {
   std::optional<std::string> do_plot;       // confusion-matrix file ("relation", "attribute")
   bool do_na = false;                       // score the no-relation label "na" too
   std::optional<std::vector<std::string>> evaluate_labels;  // labels to score ("ner", ...)
-  std::optional<nlohmann::ordered_json> schema;  // a JSON Schema for the records, if any
-  std::string entity_count_file;                 // "" means none
+  std::optional<nlohmann::ordered_json> schema;             // a JSON Schema for the records, if any
+  std::string entity_count_file;                            // "" means none
   bool is_merge = true;  // merge the cells of one instance in the spreadsheet
 };
 

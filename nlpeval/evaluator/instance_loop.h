@@ -35,7 +35,9 @@ Label2PredData mine_instance(
     const Miner& miner, const Record& label, const Record& prediction, int64_t id_,
     const std::optional<std::unordered_map<std::string, int64_t>>& entity2count,
     const std::optional<std::vector<std::string>>& evaluate_labels) {
-  if constexpr (requires { miner.generate(label, prediction, id_, entity2count, evaluate_labels); }) {
+  if constexpr (requires {
+                  miner.generate(label, prediction, id_, entity2count, evaluate_labels);
+                }) {
     return miner.generate(label, prediction, id_, entity2count, evaluate_labels);
   } else {
     return miner.generate(label, prediction, id_);
@@ -60,9 +62,9 @@ auto map_instances(const Mapper& convertor, const Miner& badcase_generator,
     std::move(gold_part.begin(), gold_part.end(), std::back_inserter(mapped.y_true));
     std::move(pred_part.begin(), pred_part.end(), std::back_inserter(mapped.y_pred));
     if (!mine) continue;
-    Label2PredData found = mine_instance(badcase_generator, label, prediction,
-                                         static_cast<int64_t>(index) + 1, entity2count,
-                                         evaluate_labels);
+    Label2PredData found =
+        mine_instance(badcase_generator, label, prediction, static_cast<int64_t>(index) + 1,
+                      entity2count, evaluate_labels);
     if (!found.desc.empty()) mapped.label2preddataset.push_back(std::move(found));
   }
   return mapped;

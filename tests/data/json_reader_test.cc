@@ -57,12 +57,12 @@ TEST(JsonReader, MalformedLinesAreValueErrorsNamingFileAndLine) {
     const char* expected_start;
   };
   const Case cases[] = {
-      {"{\"i\": 1}\n{\"i\": \n", ":2: "},                   // truncated line
-      {"{\"i\": 1}\n{\"i\": 1} x\n", ":2: "},               // trailing garbage
-      {"{\"i\": 1}, {\"i\": 2}\n", ":1: "},                // two values on a line
-      {"[1\n2]\n", ":1: "},                                // a value spread over two lines
-      {"{\"x\": NaN}\n", ":1: not valid JSON"},            // NaN is not JSON
-      {"{\"x\": Infinity}\n", ":1: "},                     // nor is Infinity
+      {"{\"i\": 1}\n{\"i\": \n", ":2: "},                     // truncated line
+      {"{\"i\": 1}\n{\"i\": 1} x\n", ":2: "},                 // trailing garbage
+      {"{\"i\": 1}, {\"i\": 2}\n", ":1: "},                   // two values on a line
+      {"[1\n2]\n", ":1: "},                                   // a value spread over two lines
+      {"{\"x\": NaN}\n", ":1: not valid JSON"},               // NaN is not JSON
+      {"{\"x\": Infinity}\n", ":1: "},                        // nor is Infinity
       {"{\"x\": 123456789012345678901234567890}\n", ":1: "},  // beyond 64 bits
       {"\n\n{\"text\": \"\xC3\x28\"}\n", ":3: invalid UTF-8"},
   };
@@ -75,8 +75,9 @@ TEST(JsonReader, MalformedLinesAreValueErrorsNamingFileAndLine) {
 }
 
 TEST(JsonReader, MissingFileOrDirectoryIsFileErrorNamingIt) {
-  EXPECT_NE(message_of<FileError>([] { JsonReader().read_jsonl("/no/such/file.jsonl"); })
-                .find("/no/such/file.jsonl"),
+  EXPECT_NE(message_of<FileError>([] {
+              JsonReader().read_jsonl("/no/such/file.jsonl");
+            }).find("/no/such/file.jsonl"),
             std::string::npos);
   TempFile file("", "x");
   std::string folder = file.path().substr(0, file.path().rfind('/'));
@@ -90,8 +91,8 @@ TEST(JsonReader, LargeFilesComeBackWholeAndInOrder) {
   std::string contents;
   const int count = 200000;
   for (int i = 0; i < count; ++i) {
-    contents += "{\"i\": " + std::to_string(i) + ", \"text\": \"" + std::string(i % 197, 'x') +
-                "\"}\n";
+    contents +=
+        "{\"i\": " + std::to_string(i) + ", \"text\": \"" + std::string(i % 197, 'x') + "\"}\n";
   }
   Records records = read(contents);
   ASSERT_EQ(records.size(), static_cast<size_t>(count));

@@ -11,12 +11,13 @@
 namespace nlpeval {
 namespace {
 
-using ::testing::internal::CaptureStdout;
-using ::testing::internal::GetCapturedStdout;
 using testing::message_of;
 using testing::TempFile;
+using ::testing::internal::CaptureStdout;
+using ::testing::internal::GetCapturedStdout;
 
-const ConllLines kGold = {"1\tA\ta\tN\tN\t_\t2\tnsubj\t_\t_\n", "2\tB\tb\tV\tV\t_\t0\troot\t_\t_\n"};
+const ConllLines kGold = {"1\tA\ta\tN\tN\t_\t2\tnsubj\t_\t_\n",
+                          "2\tB\tb\tV\tV\t_\t0\troot\t_\t_\n"};
 const ConllLines kWrongLabel = {"1\tA\ta\tN\tN\t_\t2\tobj\t_\t_\n",
                                 "2\tB\tb\tV\tV\t_\t0\troot\t_\t_\n"};
 
@@ -33,12 +34,12 @@ TEST(ReadEntityCount, ReadsEntityToCountAndTheLastLineWins) {
 
 TEST(ReadEntityCount, BadLinesAreValueErrorsNamingFileAndLine) {
   const char* bad_files[] = {
-      "a\tLOC\t1\n\nb\tLOC\t2\n",  // blank line
-      "a\tLOC\t1\nb\t2\n",         // two fields
-      "a\tLOC\t1\nb\tLOC\t2\tx\n", // four fields
-      "a\tLOC\t1\nb\tLOC\t1.5\n",  // not an integer
-      "a\tLOC\t1\nb\tLOC\t\n",     // no count
-      "a\tLOC\t1\nb\tLOC\t１２\n", // digits that are not ASCII
+      "a\tLOC\t1\n\nb\tLOC\t2\n",   // blank line
+      "a\tLOC\t1\nb\t2\n",          // two fields
+      "a\tLOC\t1\nb\tLOC\t2\tx\n",  // four fields
+      "a\tLOC\t1\nb\tLOC\t1.5\n",   // not an integer
+      "a\tLOC\t1\nb\tLOC\t\n",      // no count
+      "a\tLOC\t1\nb\tLOC\t１２\n",  // digits that are not ASCII
       "a\tLOC\t1\nb\tLOC\t99999999999999999999\n",
       "a\tLOC\t1\n\xff\tLOC\t2\n",
   };
@@ -80,7 +81,8 @@ TEST(PrintEvaluate, SortsPerLabelRowsBySupportKeepingTies) {
 
 TEST(PrintEvaluate, ReportOfTwoBlocksIsUnchanged) {
   std::string report = "header\n\n   b  1\n   a  2\n";
-  EXPECT_EQ(printed(scores(report)), "precision: 0.500\trecall: 0.250\tf1: 0.333\n" + report + "\n");
+  EXPECT_EQ(printed(scores(report)),
+            "precision: 0.500\trecall: 0.250\tf1: 0.333\n" + report + "\n");
 }
 
 TEST(PrintEvaluate, RowWithoutANumericSupportPrintsNothing) {
@@ -175,9 +177,7 @@ TEST(EvaluateDp, BadcaseFileFailsAfterTheScoresWerePrinted) {
   evaluate("dp", kGold, kGold, {.badcase_file = "", .do_print = false});
 }
 
-TEST(Evaluate, LinesAreOnlyForDp) {
-  EXPECT_THROW(evaluate("ner", kGold, kGold), TypeError);
-}
+TEST(Evaluate, LinesAreOnlyForDp) { EXPECT_THROW(evaluate("ner", kGold, kGold), TypeError); }
 
 TEST(Evaluate, SrlReportsThatItsScorerIsMissing) {
   Records none;

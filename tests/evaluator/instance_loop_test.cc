@@ -56,8 +56,8 @@ TEST(MapInstances, MapperSeesZeroBasedIndexAndMinerOneBasedId) {
 }
 
 TEST(MapInstances, NoMiningWithoutABadcaseFile) {
-  auto mapped = map_instances(IndexMapper(), FlagMiner(), kRecords, kRecords, false,
-                              std::nullopt, std::nullopt);
+  auto mapped = map_instances(IndexMapper(), FlagMiner(), kRecords, kRecords, false, std::nullopt,
+                              std::nullopt);
   EXPECT_EQ(mapped.y_pred.size(), 3u);
   EXPECT_TRUE(mapped.label2preddataset.empty());
 }
@@ -75,8 +75,8 @@ TEST(MapInstances, EntityMinerAlsoReceivesCountsAndLabels) {
 
 TEST(MapInstances, EmptyListsCallNothing) {
   Records none;
-  auto mapped = map_instances(IndexMapper(), FlagMiner(), none, none, true, std::nullopt,
-                              std::nullopt);
+  auto mapped =
+      map_instances(IndexMapper(), FlagMiner(), none, none, true, std::nullopt, std::nullopt);
   EXPECT_TRUE(mapped.y_true.empty());
   EXPECT_TRUE(mapped.label2preddataset.empty());
 }
@@ -84,9 +84,9 @@ TEST(MapInstances, EmptyListsCallNothing) {
 TEST(MapInstances, ShorterPredictionListIsAnIndexError) {
   Records two = Records::parse(R"([{"text": "a", "bad": false}, {"text": "b", "bad": false}])");
   Records one = Records::parse(R"([{"text": "a", "bad": false}])");
-  EXPECT_THROW(map_instances(IndexMapper(), FlagMiner(), two, one, false, std::nullopt,
-                             std::nullopt),
-               IndexError);
+  EXPECT_THROW(
+      map_instances(IndexMapper(), FlagMiner(), two, one, false, std::nullopt, std::nullopt),
+      IndexError);
 }
 
 }  // namespace

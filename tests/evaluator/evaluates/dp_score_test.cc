@@ -218,7 +218,7 @@ TEST(ReadConll, UnreadableFileIsFileErrorAndBadBytesValueError) {
 // The English Universal Dependencies dev set. CoNLL-U fills the last two columns
 // (enhanced dependencies, misc), so its lines are only scored once those hold "_".
 TEST(DpScoreOnRealData, TreebankAgainstItselfScoresOne) {
-  ConllLines raw = read_conll(NLPEVAL_REFERENCE_DIR "/../data/ud/en_ewt-ud-dev.conllu");
+  ConllLines raw = read_conll(NLPEVAL_TEST_DATA "/ud/en_ewt-ud-dev.conllu");
   ASSERT_GT(raw.size(), 10000u);
   EXPECT_EQ(dp_score(raw, raw, false).UAS, 0.0);
 
