@@ -4,12 +4,12 @@
 // temporary folder.
 
 #include <benchmark/benchmark.h>
-#include <sys/resource.h>
 
 #include <cstdlib>
 #include <filesystem>
 #include <string>
 
+#include "bench_support.h"
 #include "nlpeval/evaluator/evaluates/dp_score.h"
 
 namespace {
@@ -42,12 +42,6 @@ const BenchFiles& bench_files() {
   return files;
 }
 
-double peak_megabytes() {
-  rusage usage{};
-  getrusage(RUSAGE_SELF, &usage);
-  return static_cast<double>(usage.ru_maxrss) / 1024.0;  // ru_maxrss is in KiB on Linux
-}
-
 void BM_DpScore(benchmark::State& state) {
   nlpeval::ConllLines y_true = nlpeval::read_conll(bench_files().gold);
   nlpeval::ConllLines y_pred = nlpeval::read_conll(bench_files().pred);
@@ -61,7 +55,7 @@ void BM_DpScore(benchmark::State& state) {
                          benchmark::Counter::kIsRate);
   state.counters["UAS"] = result.UAS;
   state.counters["LAS"] = result.LAS;
-  state.counters["peak_MB"] = peak_megabytes();
+  state.counters["peak_MB"] = nlpeval::bench::peak_megabytes();
 }
 
 void BM_ReadConll(benchmark::State& state) {
@@ -72,7 +66,7 @@ void BM_ReadConll(benchmark::State& state) {
     benchmark::DoNotOptimize(lines.data());
   }
   state.SetBytesProcessed(bytes * state.iterations());
-  state.counters["peak_MB"] = peak_megabytes();
+  state.counters["peak_MB"] = nlpeval::bench::peak_megabytes();
 }
 
 }  // namespace

@@ -7,7 +7,6 @@
 // the process peak each run reports added_MB, how far the peak rose while writing.
 
 #include <benchmark/benchmark.h>
-#include <sys/resource.h>
 #include <xlsxwriter.h>
 
 #include <chrono>
@@ -17,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_support.h"
 #include "nlpeval/data/excel_writer.h"
 
 namespace {
@@ -35,12 +35,6 @@ const std::vector<std::string> kWords = {"北京",  "天安门", "上海", "张�
 const std::vector<std::string> kLabels = {"PER", "LOC", "ORG", "MISC"};
 const std::vector<std::string> kErrors = {"TYPE_ERROR",   "TRUE_NONE_ERROR", "PRED_NONE_ERROR",
                                           "TRUE_IN_PRED", "PRED_IN_TRUE",    "PRED_CROSS_TRUE"};
-
-double peak_megabytes() {
-  rusage usage{};
-  getrusage(RUSAGE_SELF, &usage);
-  return static_cast<double>(usage.ru_maxrss) / 1024.0;  // ru_maxrss is in KiB on Linux
-}
 
 // A text of about 60 code points made of mixed CJK and ASCII words.
 std::string make_text(std::mt19937_64& random) {
@@ -123,7 +117,7 @@ template <typename Write>
 void run(benchmark::State& state, Write write) {
   const Rows& data = rows();
   const std::string path = output_path();
-  const double peak_before = peak_megabytes();
+  const double peak_before = nlpeval::bench::peak_megabytes();
   double seconds = 0;
   for (auto _ : state) {
     const auto start = std::chrono::steady_clock::now();
@@ -133,8 +127,8 @@ void run(benchmark::State& state, Write write) {
   const double cells = static_cast<double>(data.size() * kHead.size());
   state.counters["seconds"] = seconds;
   state.counters["cells/s"] = cells / seconds;
-  state.counters["peak_MB"] = peak_megabytes();
-  state.counters["added_MB"] = peak_megabytes() - peak_before;
+  state.counters["peak_MB"] = nlpeval::bench::peak_megabytes();
+  state.counters["added_MB"] = nlpeval::bench::peak_megabytes() - peak_before;
   state.counters["file_MB"] = static_cast<double>(std::filesystem::file_size(path)) / 1048576.0;
   std::filesystem::remove(path);
 }

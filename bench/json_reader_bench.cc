@@ -11,6 +11,7 @@
 #include <sstream>
 #include <string>
 
+#include "bench_support.h"
 #include "nlpeval/data/json_reader.h"
 
 namespace {
@@ -35,6 +36,7 @@ void BM_ReadJsonl(benchmark::State& state) {
     benchmark::DoNotOptimize(records.size());
   }
   state.SetBytesProcessed(static_cast<int64_t>(bytes) * state.iterations());
+  state.counters["peak_MB"] = nlpeval::bench::peak_megabytes();
 }
 
 // Parses every line with one reused parser and keeps nothing: the speed limit.

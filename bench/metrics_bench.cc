@@ -2,12 +2,12 @@
 // three micro-averaged scores, which is what scoring a relation or attribute task costs.
 
 #include <benchmark/benchmark.h>
-#include <sys/resource.h>
 
 #include <random>
 #include <string>
 #include <vector>
 
+#include "bench_support.h"
 #include "nlpeval/metrics/metrics.h"
 
 namespace {
@@ -48,12 +48,6 @@ const Lists& lists() {
   return generated;
 }
 
-double peak_megabytes() {
-  rusage usage{};
-  getrusage(RUSAGE_SELF, &usage);
-  return static_cast<double>(usage.ru_maxrss) / 1024.0;  // ru_maxrss is in KiB on Linux
-}
-
 void BM_ReportAndMicroScores(benchmark::State& state) {
   namespace metrics = nlpeval::metrics;
   const Lists& data = lists();
@@ -70,7 +64,7 @@ void BM_ReportAndMicroScores(benchmark::State& state) {
       benchmark::Counter(static_cast<double>(kLabels) * static_cast<double>(state.iterations()),
                          benchmark::Counter::kIsRate);
   state.counters["f1"] = f1;
-  state.counters["peak_MB"] = peak_megabytes();
+  state.counters["peak_MB"] = nlpeval::bench::peak_megabytes();
 }
 
 }  // namespace

@@ -3,12 +3,12 @@
 // caller of the four functions makes them, and as one call to score(), which label_score uses.
 
 #include <benchmark/benchmark.h>
-#include <sys/resource.h>
 
 #include <random>
 #include <string>
 #include <vector>
 
+#include "bench_support.h"
 #include "nlpeval/metrics/sequence_metrics.h"
 
 namespace {
@@ -66,12 +66,6 @@ const Data& data() {
   return generated;
 }
 
-double peak_megabytes() {
-  rusage usage{};
-  getrusage(RUSAGE_SELF, &usage);
-  return static_cast<double>(usage.ru_maxrss) / 1024.0;  // ru_maxrss is in KiB on Linux
-}
-
 double entity_tag_share(const Data& data) {
   size_t entity = 0;
   for (const seq::TagSequence& sequence : data.gold) {
@@ -86,7 +80,7 @@ void report_counters(benchmark::State& state, double f1) {
                          benchmark::Counter::kIsRate);
   state.counters["f1"] = f1;
   state.counters["entity_tags"] = entity_tag_share(data());
-  state.counters["peak_MB"] = peak_megabytes();
+  state.counters["peak_MB"] = nlpeval::bench::peak_megabytes();
 }
 
 void BM_ThreeScoresAndReport(benchmark::State& state) {

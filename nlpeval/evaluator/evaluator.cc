@@ -65,8 +65,12 @@ ConllLines lines_of(const Records& records, std::string_view what) {
   ConllLines lines;
   lines.reserve(records.size());
   for (size_t index = 0; index < records.size(); ++index) {
-    lines.emplace_back(
-        records[index].as_string(std::string(what) + "[" + std::to_string(index) + "]"));
+    Record record = records[index];
+    // The element's name is built only for the error, not for every line.
+    if (record.kind() != Kind::string) {
+      record.as_string(std::string(what) + "[" + std::to_string(index) + "]");
+    }
+    lines.emplace_back(record.as_string(what));
   }
   return lines;
 }
