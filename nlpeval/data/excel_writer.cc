@@ -16,6 +16,7 @@
 #include <new>
 #include <optional>
 #include <random>
+#include <span>
 #include <string_view>
 #include <utility>
 
@@ -25,7 +26,6 @@
 namespace nlpeval {
 namespace {
 
-using Rows = std::vector<std::vector<Value>>;
 using Head = std::vector<std::string>;
 
 constexpr size_t kSheetRowLimit = LXW_ROW_MAX;  // header included
@@ -247,11 +247,10 @@ class Workbook {
  public:
   // Writes to `file` on close(); temporary files go to its folder rather than to a /tmp that
   // may live in memory.
-  Workbook(const PendingFile& file, bool zip64) : target_(file.target()), folder_(file.folder()) {
+  explicit Workbook(const PendingFile& file) : target_(file.target()), folder_(file.folder()) {
     lxw_workbook_options options{};
     options.constant_memory = LXW_TRUE;
     options.tmpdir = folder_.data();
-    options.use_zip64 = zip64 ? LXW_TRUE : LXW_FALSE;
     workbook_.reset(workbook_new_opt(file.path().c_str(), &options));
     if (workbook_ == nullptr) throw std::bad_alloc();
     header_ = add_format();
@@ -274,8 +273,11 @@ class Workbook {
     return sheet;
   }
 
-  // Assembles and writes the file.
-  void close() {
+  // Assembles and writes the file, with the zip container's 64-bit extensions when `zip64`.
+  void close(bool zip64) {
+    // The library reads this option only here, when it packs the file; whether the sheets
+    // need it is known only once they are written.
+    workbook_->options.use_zip64 = zip64 ? LXW_TRUE : LXW_FALSE;
     // The call frees the workbook whether it succeeds or not.
     check(workbook_close(workbook_.release()), target_, "assembling the file");
   }
@@ -297,17 +299,18 @@ class Workbook {
 
 // ---- Layout ----
 
-void check_shape(const Rows& rows, const Head& head) {
+void check_head(const Head& head) {
   if (head.empty()) throw ValueError("excel_head is empty");
   if (head.size() > kSheetColumnLimit) {
     throw ValueError("excel_head has " + std::to_string(head.size()) +
                      " names, more than the 16384 columns of a sheet");
   }
-  for (size_t i = 0; i < rows.size(); ++i) {
-    if (rows[i].size() != head.size()) {
-      throw ValueError("rows[" + std::to_string(i) + "] has " + std::to_string(rows[i].size()) +
-                       " values for " + std::to_string(head.size()) + " header names");
-    }
+}
+
+void check_row_size(size_t row_size, size_t i, const Head& head) {
+  if (row_size != head.size()) {
+    throw ValueError("rows[" + std::to_string(i) + "] has " + std::to_string(row_size) +
+                     " values for " + std::to_string(head.size()) + " header names");
   }
 }
 
@@ -337,23 +340,35 @@ double value_width(const Value& value) {
                            : display_width(repr(value));
 }
 
-// Widths that fit the header and the first rows, within bounds; the text column is wide
-// and wraps instead.
-std::vector<double> column_widths(const Rows& rows, const Head& head,
-                                  std::optional<size_t> text_column) {
-  std::vector<double> widths(head.size());
-  const size_t sample = std::min(rows.size(), kWidthSampleRows);
-  for (size_t j = 0; j < head.size(); ++j) {
-    if (j == text_column) {
-      widths[j] = kTextColumnWidth;
-      continue;
+// Column widths that fit the header and the first rows, within bounds; the text column is
+// wide and wraps instead.
+class ColumnWidths {
+ public:
+  ColumnWidths(const Head& head, std::optional<size_t> text_column)
+      : text_column_(text_column), widest_(head.size()) {
+    for (size_t j = 0; j < head.size(); ++j) {
+      widest_[j] = display_width(head[j]) + kFilterButtonWidth;
     }
-    double widest = display_width(head[j]) + kFilterButtonWidth;
-    for (size_t i = 0; i < sample; ++i) widest = std::max(widest, value_width(rows[i][j]) + 1);
-    widths[j] = std::clamp(widest, kMinColumnWidth, kMaxColumnWidth);
   }
-  return widths;
-}
+
+  void sample(std::span<const Value* const> row) {
+    if (sampled_ == kWidthSampleRows) return;
+    ++sampled_;
+    for (size_t j = 0; j < row.size(); ++j) {
+      if (j != text_column_) widest_[j] = std::max(widest_[j], value_width(*row[j]) + 1);
+    }
+  }
+
+  double width(size_t j) const {
+    return j == text_column_ ? kTextColumnWidth
+                             : std::clamp(widest_[j], kMinColumnWidth, kMaxColumnWidth);
+  }
+
+ private:
+  std::optional<size_t> text_column_;
+  std::vector<double> widest_;
+  size_t sampled_ = 0;
+};
 
 // Rough bytes of text a value puts into the sheet XML.
 size_t text_bytes(const Value& value) {
@@ -377,15 +392,6 @@ size_t text_bytes(const Value& value) {
   }
 }
 
-bool needs_zip64(const Rows& rows) {
-  size_t bytes = 0;
-  for (const std::vector<Value>& row : rows) {
-    for (const Value& value : row) bytes += kCellMarkupBytes + text_bytes(value);
-    if (bytes > kZip64Threshold) return true;
-  }
-  return false;
-}
-
 // ---- Writing ----
 
 struct SheetOptions {
@@ -393,21 +399,25 @@ struct SheetOptions {
   bool merge;
 };
 
-// Writes the header and the rows into a workbook, sheet after sheet. Merges are recorded
-// right after a record's last row, while that row is still the current one: constant-memory
-// mode keeps the cells already written (the record's first row holds the values) and refuses
-// any call on rows before the current one.
-class SheetsWriter {
+// Writes the header and then rows as they come into a workbook, sheet after sheet.
+//
+// A record (consecutive rows with equal "index" and "text") shows those two once, in cells
+// merged down over its rows, when it has more than one row on the sheet and the sheet's merge
+// budget allows; its later rows leave the merged cells blank. Whether a record is merged is
+// known at its second row, and the merge is recorded when the record ends, while its last
+// row is still the current one: constant-memory mode keeps the cells already written (the
+// record's first row holds the values) and refuses any call on rows before the current one.
+// Column widths and the autofilter are set when a sheet is complete.
+class SheetStream {
  public:
-  SheetsWriter(Workbook& book, const Rows& rows, const Head& head, SheetOptions options)
+  SheetStream(Workbook& book, const Head& head, SheetOptions options)
       : book_(book),
-        rows_(rows),
         head_(head),
         rows_per_sheet_(options.rows_per_sheet),
         index_column_(find_column(head, "index")),
         text_column_(find_column(head, "text")),
         merging_(options.merge && index_column_.has_value()),
-        widths_(column_widths(rows, head, text_column_)),
+        widths_(head, text_column_),
         formats_(head.size(), nullptr),
         merged_(head.size(), false) {
     for (std::optional<size_t> column : {index_column_, text_column_}) {
@@ -418,81 +428,97 @@ class SheetsWriter {
     }
   }
 
-  void write_all() {
-    const size_t per_sheet = rows_per_sheet_ - 1;
-    const size_t sheets = std::max<size_t>(1, (rows_.size() + per_sheet - 1) / per_sheet);
-    for (size_t sheet = 0; sheet < sheets; ++sheet) {
-      const size_t begin = sheet * per_sheet;
-      const size_t end = std::min(rows_.size(), begin + per_sheet);
-      start_sheet(sheet_name(sheet), end - begin);
-      write_rows(begin, end);
+  // Writes one more row, which has one value per header name.
+  void add(std::span<const Value* const> values) {
+    if (sheet_ == nullptr || rows_on_sheet_ == rows_per_sheet_ - 1) {
+      if (sheet_ != nullptr) end_sheet();
+      start_sheet();
     }
+    widths_.sample(values);
+    for (const Value* value : values) sheet_bytes_ += kCellMarkupBytes + text_bytes(*value);
+    const auto row = static_cast<lxw_row_t>(rows_on_sheet_ + 1);
+    const bool same_as_previous = merging_ && row > 1 && same_record_as_previous(values);
+    if (!same_as_previous) {
+      end_record();
+      record_start_ = row;
+    } else if (record_start_ == row - 1) {  // the record's second row
+      merging_record_ = merges_left_ >= merged_columns_;
+      if (merging_record_) merges_left_ -= merged_columns_;
+    }
+    write_row(values, row, merging_record_ && same_as_previous);
+    if (merging_) remember_record(values);
+    ++rows_on_sheet_;
+    ++rows_added_;
   }
+
+  // Completes the last sheet; a stream without rows gets one sheet with the header alone.
+  void finish() {
+    if (sheet_ == nullptr) start_sheet();
+    end_sheet();
+  }
+
+  // Whether the sheet XML may pass the 4 GiB that the plain zip container can hold.
+  bool needs_zip64() const { return sheet_bytes_ > kZip64Threshold; }
+
+  size_t rows_added() const { return rows_added_; }
 
  private:
   // "badcase", then "badcase_2", "badcase_3", ...
-  static std::string sheet_name(size_t sheet) {
+  std::string next_sheet_name() {
     std::string name = kSheetName;
-    if (sheet > 0) name.append("_").append(std::to_string(sheet + 1));
+    if (++sheets_ > 1) name.append("_").append(std::to_string(sheets_));
     return name;
   }
 
-  void start_sheet(const std::string& name, size_t data_rows) {
-    sheet_ = book_.add_sheet(name);
-    const auto last_column = static_cast<lxw_col_t>(head_.size() - 1);
-    for (lxw_col_t j = 0; j <= last_column; ++j) {
-      check(worksheet_set_column(sheet_, j, j, widths_[j], formats_[j]), book_.target(),
-            "column width");
-      check(worksheet_write_string(sheet_, 0, j, cell_text(head_[j], scratch_),
-                                   book_.header_format()),
+  void start_sheet() {
+    sheet_ = book_.add_sheet(next_sheet_name());
+    rows_on_sheet_ = 0;
+    merges_left_ = kMergesPerSheet;
+    for (size_t j = 0; j < head_.size(); ++j) {
+      check(worksheet_write_string(sheet_, 0, static_cast<lxw_col_t>(j),
+                                   cell_text(head_[j], scratch_), book_.header_format()),
             book_.target(), "header");
     }
     worksheet_freeze_panes(sheet_, 1, 0);
-    check(worksheet_autofilter(sheet_, 0, 0, static_cast<lxw_row_t>(data_rows), last_column),
+  }
+
+  void end_sheet() {
+    end_record();
+    const auto last_column = static_cast<lxw_col_t>(head_.size() - 1);
+    for (lxw_col_t j = 0; j <= last_column; ++j) {
+      check(worksheet_set_column(sheet_, j, j, widths_.width(j), formats_[j]), book_.target(),
+            "column width");
+    }
+    check(worksheet_autofilter(sheet_, 0, 0, static_cast<lxw_row_t>(rows_on_sheet_), last_column),
           book_.target(), "autofilter");
   }
 
-  // Writes rows [begin, end) of the data on the current sheet. A record is merged when it has
-  // more than one row on the sheet and the sheet's merge budget allows; its later rows then
-  // leave the merged cells blank.
-  void write_rows(size_t begin, size_t end) {
-    size_t merges_left = kMergesPerSheet;
-    lxw_row_t record_start = 1;
-    bool merging_record = false;
-    bool same_as_previous = false;
-    for (size_t i = begin; i < end; ++i) {
-      const auto row = static_cast<lxw_row_t>(i - begin + 1);
-      const bool same_as_next = merging_ && i + 1 < end && same_record(i, i + 1);
-      const bool continues = merging_record && same_as_previous;
-      if (!continues) {
-        record_start = row;
-        merging_record = same_as_next && merges_left >= merged_columns_;
-        if (merging_record) merges_left -= merged_columns_;
-      }
-      write_row(i, row, continues);
-      if (merging_record && !same_as_next) merge(record_start, row);
-      same_as_previous = same_as_next;
-    }
+  // Merges the cells of the record that ends at the current row, when it is merged.
+  void end_record() {
+    if (merging_record_) merge(record_start_, static_cast<lxw_row_t>(rows_on_sheet_));
+    merging_record_ = false;
   }
 
-  bool same_record(size_t a, size_t b) const {
-    const std::vector<Value>& first = rows_[a];
-    const std::vector<Value>& second = rows_[b];
-    return first[*index_column_] == second[*index_column_] &&
-           (!text_column_ || first[*text_column_] == second[*text_column_]);
+  bool same_record_as_previous(std::span<const Value* const> values) const {
+    return *values[*index_column_] == previous_index_ &&
+           (!text_column_ || *values[*text_column_] == previous_text_);
   }
 
-  // Writes row i of the data at `row` of the sheet; the merged cells of a record's later rows
-  // stay blank.
-  void write_row(size_t i, lxw_row_t row, bool continues) {
-    const std::vector<Value>& values = rows_[i];
+  void remember_record(std::span<const Value* const> values) {
+    previous_index_ = *values[*index_column_];
+    if (text_column_) previous_text_ = *values[*text_column_];
+  }
+
+  // Writes a row at `row` of the sheet; the merged cells of a record's later rows stay blank.
+  void write_row(std::span<const Value* const> values, lxw_row_t row, bool continues) {
     for (size_t j = 0; j < values.size(); ++j) {
       const auto column = static_cast<lxw_col_t>(j);
       const lxw_error error = continues && merged_[j]
                                   ? worksheet_write_blank(sheet_, row, column, formats_[j])
-                                  : write_value(row, column, values[j], formats_[j]);
+                                  : write_value(row, column, *values[j], formats_[j]);
       if (error != LXW_NO_ERROR) [[unlikely]] {
-        fail(error, book_.target(), "rows[" + std::to_string(i) + "][" + std::to_string(j) + "]");
+        fail(error, book_.target(),
+             "rows[" + std::to_string(rows_added_) + "][" + std::to_string(j) + "]");
       }
     }
   }
@@ -543,21 +569,74 @@ class SheetsWriter {
   }
 
   Workbook& book_;
-  const Rows& rows_;
   const Head& head_;
   size_t rows_per_sheet_;
   std::optional<size_t> index_column_;
   std::optional<size_t> text_column_;
   bool merging_;
-  std::vector<double> widths_;
+  ColumnWidths widths_;
   std::vector<lxw_format*> formats_;  // per column; null for the library's default
   std::vector<bool> merged_;          // per column
   size_t merged_columns_ = 0;
+  size_t sheet_bytes_ = 0;  // estimated
+  size_t rows_added_ = 0;
+  size_t sheets_ = 0;
   lxw_worksheet* sheet_ = nullptr;
+  size_t rows_on_sheet_ = 0;  // data rows, the header not counted
+  size_t merges_left_ = kMergesPerSheet;
+  lxw_row_t record_start_ = 1;
+  bool merging_record_ = false;
+  Value previous_index_;
+  Value previous_text_;
   std::string scratch_;
 };
 
 }  // namespace
+
+// Everything an open stream holds, in the order it must be torn down: the workbook (and its
+// temporary sheet files) before the pending file.
+struct ExcelWriter::Stream::State {
+  State(const Head& head, const std::string& badcase_file, SheetOptions options)
+      : head(head), pending(badcase_file), book(pending), sheets(book, this->head, options) {}
+
+  Head head;
+  PendingFile pending;
+  Workbook book;
+  SheetStream sheets;
+  std::vector<const Value*> row;  // the row being added, reused
+};
+
+ExcelWriter::Stream::Stream(std::unique_ptr<State> state) : state_(std::move(state)) {}
+ExcelWriter::Stream::Stream(Stream&&) noexcept = default;
+ExcelWriter::Stream& ExcelWriter::Stream::operator=(Stream&&) noexcept = default;
+ExcelWriter::Stream::~Stream() = default;
+
+void ExcelWriter::Stream::add_row(std::span<const Value* const> row) {
+  if (!state_) throw ValueError("the spreadsheet stream is closed");
+  try {
+    check_row_size(row.size(), state_->sheets.rows_added(), state_->head);
+    state_->sheets.add(row);
+  } catch (...) {
+    state_.reset();  // nothing is left behind
+    throw;
+  }
+}
+
+void ExcelWriter::Stream::add_row(const std::vector<Value>& row) {
+  if (!state_) throw ValueError("the spreadsheet stream is closed");
+  std::vector<const Value*>& pointers = state_->row;
+  pointers.clear();
+  for (const Value& value : row) pointers.push_back(&value);
+  add_row(std::span<const Value* const>(pointers));
+}
+
+void ExcelWriter::Stream::close() {
+  if (!state_) throw ValueError("the spreadsheet stream is closed");
+  std::unique_ptr<State> state = std::move(state_);
+  state->sheets.finish();
+  state->book.close(state->sheets.needs_zip64());
+  state->pending.commit();
+}
 
 ExcelWriter::ExcelWriter(size_t rows_per_sheet) : rows_per_sheet_(rows_per_sheet) {
   if (rows_per_sheet < 2 || rows_per_sheet > kSheetRowLimit) {
@@ -566,17 +645,21 @@ ExcelWriter::ExcelWriter(size_t rows_per_sheet) : rows_per_sheet_(rows_per_sheet
   }
 }
 
+ExcelWriter::Stream ExcelWriter::open(const std::vector<std::string>& excel_head,
+                                      const std::string& badcase_file, bool is_merge) const {
+  check_head(excel_head);
+  return Stream(std::make_unique<Stream::State>(excel_head, badcase_file,
+                                                SheetOptions{rows_per_sheet_, is_merge}));
+}
+
 void ExcelWriter::write(const std::vector<std::vector<Value>>& rows,
                         const std::vector<std::string>& excel_head, const std::string& badcase_file,
                         bool is_merge) const {
-  check_shape(rows, excel_head);
-  PendingFile pending(badcase_file);
-  {
-    Workbook book(pending, needs_zip64(rows));
-    SheetsWriter(book, rows, excel_head, {rows_per_sheet_, is_merge}).write_all();
-    book.close();
-  }
-  pending.commit();
+  check_head(excel_head);
+  for (size_t i = 0; i < rows.size(); ++i) check_row_size(rows[i].size(), i, excel_head);
+  Stream stream = open(excel_head, badcase_file, is_merge);
+  for (const std::vector<Value>& row : rows) stream.add_row(row);
+  stream.close();
 }
 
 }  // namespace nlpeval

@@ -4,6 +4,8 @@
 // Writing badcase rows to an .xlsx spreadsheet.
 
 #include <cstddef>
+#include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -47,8 +49,41 @@ class ExcelWriter {
              const std::vector<std::string>& excel_head, const std::string& badcase_file,
              bool is_merge = true) const;
 
+  class Stream;
+
+  // Starts writing rows one at a time (Stream::add_row): the file write() makes of the same
+  // rows, in memory that does not grow with their number. Throws ValueError for a bad header
+  // and FileError as write() does.
+  Stream open(const std::vector<std::string>& excel_head, const std::string& badcase_file,
+              bool is_merge = true) const;
+
  private:
   size_t rows_per_sheet_ = 1'048'576;
+};
+
+// An open spreadsheet taking rows one at a time. The file appears on close(); a stream that
+// is destroyed before, or whose add_row or close failed, leaves nothing behind and takes no
+// more rows.
+class ExcelWriter::Stream {
+ public:
+  Stream(Stream&&) noexcept;
+  Stream& operator=(Stream&&) noexcept;
+  ~Stream();
+
+  // Adds a row of one value per header name. Throws ValueError for a row of another length,
+  // and what write() throws for the cells.
+  void add_row(std::span<const Value* const> row);
+  void add_row(const std::vector<Value>& row);
+
+  // Completes the sheets, writes the file and renames it to its name.
+  void close();
+
+ private:
+  friend class ExcelWriter;
+  struct State;
+  explicit Stream(std::unique_ptr<State> state);
+
+  std::unique_ptr<State> state_;
 };
 
 }  // namespace nlpeval

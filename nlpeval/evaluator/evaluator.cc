@@ -12,9 +12,9 @@
 #include "nlpeval/core/errors.h"
 #include "nlpeval/core/tags.h"
 #include "nlpeval/core/utf8.h"
-#include "nlpeval/data/excel_writer.h"
 #include "nlpeval/data/json_reader.h"
 #include "nlpeval/data/json_validator.h"
+#include "nlpeval/evaluator/badcase_sheet.h"
 #include "nlpeval/evaluator/evaluates/label_score.h"
 #include "nlpeval/evaluator/instance_loop.h"
 #include "nlpeval/evaluator/miner_kinds.h"
@@ -53,11 +53,12 @@ Scoring scoring_for(std::string_view type_) {
 // Scores the sequences a mapper produced: each kind of sequence element (labels, tag
 // sequences, word spans) goes to the scoring functions that take it. Flat labels go to
 // label_na_score once "relation" and "attribute" register their mappers.
-// Tag sequences: "ner", "event", "pos".
-ScoreResult score_mapped(std::string_view type_, const std::vector<TagSequence>& y_true,
-                         const std::vector<TagSequence>& y_pred, const EvaluateOptions& options) {
+// Tag sequences ("ner", "event", "pos") are counted while they are mapped and arrive here as
+// chunk counts.
+ScoreResult score_mapped(std::string_view type_, std::vector<metrics::seq::TypeCounts> counts,
+                         const EvaluateOptions& options) {
   if (scoring_for(type_) != Scoring::label) throw_unscorable(type_);
-  return label_score(y_true, y_pred, options.evaluate_labels);
+  return label_score(std::move(counts), options.evaluate_labels);
 }
 
 // "dp" takes CoNLL lines; as records they must be strings.
@@ -88,24 +89,38 @@ void write_badcase_if_asked(std::string_view type_,
                    options.entity_count_file);
 }
 
-// Validation, registry, the instance loop, scoring and printing of a record task.
+// Validation, registry, the instance loop, scoring, printing and the spreadsheet of a record
+// task. The spreadsheet takes the badcase records as they are mined and is written last.
 ScoreResult evaluate_records(std::string_view type_, const Records& true_list,
                              const Records& pred_list, const EvaluateOptions& options,
-                             const std::optional<EntityCount>& entity2count,
-                             std::vector<Label2PredData>& label2preddataset) {
+                             const std::optional<EntityCount>& entity2count) {
   Instrument instrument;
   validate(options.schema, true_list, pred_list, type_);
   Generator badcase_generator = instrument.get_generator(type_);
   Convertor convertor = instrument.get_convertor(type_);
+  std::optional<BadcaseSheet> sheet;
+  if (wants_badcase(options)) {
+    sheet.emplace(type_, *options.badcase_file, options.is_merge,
+                  !options.entity_count_file.empty());
+  }
+  const BadcaseSink keep = [&](Label2PredData&& record) { sheet->add(record); };
   ScoreResult score = std::visit(
-      [&](const auto* mapper, const auto* miner) {
-        auto mapped = map_instances(*mapper, *miner, true_list, pred_list, wants_badcase(options),
-                                    entity2count, options.evaluate_labels);
-        label2preddataset = std::move(mapped.label2preddataset);
-        return score_mapped(type_, mapped.y_true, mapped.y_pred, options);
+      [&]<typename Mapper, typename Miner>(const Mapper* mapper, const Miner* miner) {
+        if constexpr (TagMapper<Mapper>) {
+          return score_mapped(
+              type_,
+              count_instances(*mapper, *miner, true_list, pred_list, sheet.has_value(),
+                              entity2count, options.evaluate_labels, keep),
+              options);
+        } else {  // flat labels and word spans are collected and scored whole
+          auto mapped = map_instances(*mapper, *miner, true_list, pred_list, sheet.has_value(),
+                                      entity2count, options.evaluate_labels, keep);
+          return score_mapped(type_, mapped.y_true, mapped.y_pred, options);
+        }
       },
       convertor, badcase_generator);
   if (options.do_print) print_evaluate(score);
+  if (sheet) sheet->finish();
   return score;
 }
 
@@ -243,49 +258,6 @@ std::string format_3f(double value) {
   return text;
 }
 
-// The spreadsheet columns of each task type; each column is also the name of the Desc field
-// shown in it. "ner" shows the entity counts too when an entity-count file was named.
-const std::vector<std::string>& type2head(std::string_view type_, bool with_entity_counts) {
-  static const std::vector<std::pair<std::string_view, std::vector<std::string>>> table = {
-      {"event", {"label_type", "label_desc", "pred_type", "pred_desc", "is_right", "other"}},
-      {"relation",
-       {"head_entity", "tail_entity", "tag", "label_desc", "pred_desc", "is_right", "error_type"}},
-      {"attribute", {"entity", "value", "tag", "label_desc", "pred_desc", "is_right"}},
-      {"ner", {"true_text", "pred_text", "true_label", "pred_label", "is_right", "error_type"}},
-      {"pos", {"true_text", "pred_text", "true_label", "pred_label", "is_right", "error_type"}},
-      {"cws", {"true_text", "pred_text", "is_right", "error_type"}},
-  };
-  static const std::vector<std::string> ner_with_counts = {"true_text",  "true_count", "pred_text",
-                                                           "pred_count", "true_label", "pred_label",
-                                                           "is_right",   "error_type"};
-  if (type_ == "ner" && with_entity_counts) return ner_with_counts;
-  for (const auto& [type, columns] : table) {
-    if (type == type_) return columns;
-  }
-  throw KeyError(std::string(type_), "no badcase spreadsheet columns for this task type");
-}
-
-// One row per Desc of `record` (index, the Desc's fields under `columns`, text), or one row
-// of "无" when the record has no Desc. A Desc without a column's field is an AttributeError.
-void append_rows(const Label2PredData& record, const std::vector<std::string>& columns,
-                 std::vector<std::vector<Value>>& rows) {
-  auto row_of = [&](auto&& cell_of) {
-    std::vector<Value> row;
-    row.reserve(columns.size() + 2);
-    row.emplace_back(record.index);
-    for (const std::string& column : columns) row.push_back(cell_of(column));
-    row.emplace_back(record.text);
-    return row;
-  };
-  if (record.desc.empty()) {
-    rows.push_back(row_of([](const std::string&) { return Value("无"); }));
-    return;
-  }
-  for (const Desc& desc : record.desc) {
-    rows.push_back(row_of([&](const std::string& column) { return desc.get(column); }));
-  }
-}
-
 }  // namespace
 
 nlohmann::ordered_json to_json(const EvaluateResult& result) {
@@ -306,11 +278,7 @@ EvaluateResult evaluate(std::string_view type_, const Records& true_list, const 
   }
   std::optional<EntityCount> entity2count = entity_counts_if_named(options);
   if (type_ == "srl") throw_srl_unavailable();
-  std::vector<Label2PredData> label2preddataset;
-  ScoreResult score =
-      evaluate_records(type_, true_list, pred_list, options, entity2count, label2preddataset);
-  write_badcase_if_asked(type_, label2preddataset, options);
-  return score;
+  return evaluate_records(type_, true_list, pred_list, options, entity2count);
 }
 
 EvaluateResult evaluate(std::string_view type_, const ConllLines& true_list,
@@ -402,14 +370,9 @@ void print_evaluate(const ScoreResult& score) { print_evaluate(score.to_json());
 void generate_badcase(std::string_view type_, const std::vector<Label2PredData>& label2preddataset,
                       const std::string& badcase_file, bool is_merge,
                       const std::string& entity_count_file) {
-  ExcelWriter excelwriter;
-  const std::vector<std::string>& columns = type2head(type_, !entity_count_file.empty());
-  std::vector<std::string> excel_head = {"index"};
-  excel_head.insert(excel_head.end(), columns.begin(), columns.end());
-  excel_head.emplace_back("text");
-  std::vector<std::vector<Value>> rows;
-  for (const Label2PredData& record : label2preddataset) append_rows(record, columns, rows);
-  excelwriter.write(rows, excel_head, badcase_file, is_merge);
+  BadcaseSheet sheet(type_, badcase_file, is_merge, !entity_count_file.empty());
+  for (const Label2PredData& record : label2preddataset) sheet.add(record);
+  sheet.finish();
 }
 
 }  // namespace nlpeval

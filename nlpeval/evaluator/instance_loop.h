@@ -2,10 +2,13 @@
 #define NLPEVAL_EVALUATOR_INSTANCE_LOOP_H_
 
 // The heart of `evaluate` for the record tasks: walk gold and predicted instances in step,
-// append what the mapper returns to the running sequences, and keep the miner's badcase
-// records that have something to show. Generic over the task's mapper and miner classes.
+// append what the mapper returns to the running sequences (or, for tag sequences, count their
+// chunks as they come), and keep the miner's badcase records that have something to show.
+// Generic over the task's mapper and miner classes.
 
 #include <cstdint>
+#include <exception>
+#include <functional>
 #include <iterator>
 #include <optional>
 #include <string>
@@ -15,59 +18,125 @@
 #include <utility>
 #include <vector>
 
+#include "nlpeval/core/errors.h"
 #include "nlpeval/core/record.h"
+#include "nlpeval/core/tags.h"
 #include "nlpeval/evaluator/badcase/types.h"
+#include "nlpeval/metrics/sequence_metrics.h"
 
 namespace nlpeval {
 
-// The running gold and predicted sequences of a whole data set, and its badcase records.
+// The running gold and predicted sequences of a whole data set.
 template <typename Element>
 struct MappedInstances {
   std::vector<Element> y_true;
   std::vector<Element> y_pred;
-  std::vector<Label2PredData> label2preddataset;
+};
+
+// Takes each badcase record that has something to show, in instance order.
+using BadcaseSink = std::function<void(Label2PredData&&)>;
+
+// The entity counts and the labels to evaluate, which the entity miner alone takes.
+struct MinerExtras {
+  const std::optional<std::unordered_map<std::string, int64_t>>& entity2count;
+  const std::optional<std::vector<std::string>>& evaluate_labels;
 };
 
 // Asks the miner for one instance's badcase record. The entity miner alone also takes the
-// entity counts and the labels to evaluate.
+// entity counts and the labels to evaluate; a miner that tags records reuses `tagger`.
 template <typename Miner>
-Label2PredData mine_instance(
-    const Miner& miner, const Record& label, const Record& prediction, int64_t id_,
-    const std::optional<std::unordered_map<std::string, int64_t>>& entity2count,
-    const std::optional<std::vector<std::string>>& evaluate_labels) {
+Label2PredData mine_instance(const Miner& miner, const Record& label, const Record& prediction,
+                             int64_t id_, const MinerExtras& extras, BioTagger& tagger) {
   if constexpr (requires {
-                  miner.generate(label, prediction, id_, entity2count, evaluate_labels);
+                  miner.generate(label, prediction, id_, extras.entity2count,
+                                 extras.evaluate_labels, tagger);
                 }) {
-    return miner.generate(label, prediction, id_, entity2count, evaluate_labels);
+    return miner.generate(label, prediction, id_, extras.entity2count, extras.evaluate_labels,
+                          tagger);
+  } else if constexpr (requires {
+                         miner.generate(label, prediction, id_, extras.entity2count,
+                                        extras.evaluate_labels);
+                       }) {
+    return miner.generate(label, prediction, id_, extras.entity2count, extras.evaluate_labels);
   } else {
     return miner.generate(label, prediction, id_);
   }
 }
 
-// Maps every instance (the mapper sees the 0-based position) and, when `mine` is true, mines
-// it (the miner sees the 1-based instance number). Lists of equal length are the caller's
-// check; a shorter predicted list is an IndexError here.
+// Walks gold and predicted instances in step: map_instance(label, prediction, index) gets the
+// 0-based position; then, when `mine` is true, the miner gets the 1-based instance number and
+// `keep` its records that have a Desc. Lists of equal length are the caller's check; a
+// shorter predicted list is an IndexError here.
+template <typename Miner, typename MapInstance>
+void walk_instances(const Miner& badcase_generator, const Records& true_list,
+                    const Records& pred_list, bool mine, const MinerExtras& extras,
+                    const BadcaseSink& keep, BioTagger& tagger, MapInstance&& map_instance) {
+  for (size_t index = 0; index < true_list.size(); ++index) {
+    Record label = true_list[index];
+    Record prediction = pred_list.at(index);
+    map_instance(label, prediction, static_cast<int64_t>(index));
+    if (!mine) continue;
+    Label2PredData found = mine_instance(badcase_generator, label, prediction,
+                                         static_cast<int64_t>(index) + 1, extras, tagger);
+    if (!found.desc.empty()) keep(std::move(found));
+  }
+}
+
+// Maps every instance and appends what the mapper returns to the running sequences; mines
+// each instance when `mine` is true (see walk_instances).
 template <typename Mapper, typename Miner>
 auto map_instances(const Mapper& convertor, const Miner& badcase_generator,
                    const Records& true_list, const Records& pred_list, bool mine,
                    const std::optional<std::unordered_map<std::string, int64_t>>& entity2count,
-                   const std::optional<std::vector<std::string>>& evaluate_labels) {
+                   const std::optional<std::vector<std::string>>& evaluate_labels,
+                   const BadcaseSink& keep) {
   using Parts = decltype(convertor.convert(Record(), Record(), std::optional<int64_t>()));
   using Element = typename std::tuple_element_t<0, Parts>::value_type;
   MappedInstances<Element> mapped;
-  for (size_t index = 0; index < true_list.size(); ++index) {
-    Record label = true_list[index];
-    Record prediction = pred_list.at(index);
-    auto [gold_part, pred_part] = convertor.convert(label, prediction, static_cast<int64_t>(index));
-    std::move(gold_part.begin(), gold_part.end(), std::back_inserter(mapped.y_true));
-    std::move(pred_part.begin(), pred_part.end(), std::back_inserter(mapped.y_pred));
-    if (!mine) continue;
-    Label2PredData found =
-        mine_instance(badcase_generator, label, prediction, static_cast<int64_t>(index) + 1,
-                      entity2count, evaluate_labels);
-    if (!found.desc.empty()) mapped.label2preddataset.push_back(std::move(found));
-  }
+  BioTagger tagger;
+  walk_instances(badcase_generator, true_list, pred_list, mine, {entity2count, evaluate_labels},
+                 keep, tagger, [&](const Record& label, const Record& prediction, int64_t index) {
+                   auto [gold_part, pred_part] = convertor.convert(label, prediction, index);
+                   std::move(gold_part.begin(), gold_part.end(), std::back_inserter(mapped.y_true));
+                   std::move(pred_part.begin(), pred_part.end(), std::back_inserter(mapped.y_pred));
+                 });
   return mapped;
+}
+
+// A mapper that also writes its tag sequences as ids (convert_tags).
+template <typename Mapper>
+concept TagMapper = requires(const Mapper& mapper, BioTagger& tagger, InstanceTags& tags) {
+  mapper.convert_tags(Record(), Record(), std::optional<int64_t>(), tagger, tags);
+};
+
+// The road of the tag-sequence tasks: what map_instances and count_chunks would give, but
+// each instance's tags are counted as they come and dropped, so the data set's sequences are
+// never all in memory. A scoring error is raised after the loop, as if the sequences had
+// been collected first: an error of a later mapper or miner call comes first.
+template <TagMapper Mapper, typename Miner>
+std::vector<metrics::seq::TypeCounts> count_instances(
+    const Mapper& convertor, const Miner& badcase_generator, const Records& true_list,
+    const Records& pred_list, bool mine,
+    const std::optional<std::unordered_map<std::string, int64_t>>& entity2count,
+    const std::optional<std::vector<std::string>>& evaluate_labels, const BadcaseSink& keep) {
+  BioTagger tagger;
+  InstanceTags tags;
+  metrics::seq::ChunkCounter counter(tagger.vocabulary());
+  std::exception_ptr scoring_error;
+  walk_instances(badcase_generator, true_list, pred_list, mine, {entity2count, evaluate_labels},
+                 keep, tagger, [&](const Record& label, const Record& prediction, int64_t index) {
+                   tags.clear();
+                   convertor.convert_tags(label, prediction, index, tagger, tags);
+                   if (scoring_error) return;
+                   try {
+                     for (size_t k = 0; k < tags.size(); ++k)
+                       counter.add(tags.gold(k), tags.pred(k));
+                   } catch (const ValueError&) {
+                     scoring_error = std::current_exception();
+                   }
+                 });
+  if (scoring_error) std::rethrow_exception(scoring_error);
+  return counter.counts();
 }
 
 }  // namespace nlpeval

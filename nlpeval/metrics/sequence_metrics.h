@@ -31,11 +31,14 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
 #include "nlpeval/core/score_result.h"
+#include "nlpeval/core/tag_vocabulary.h"
 
 namespace nlpeval::metrics::seq {
 
@@ -91,6 +94,34 @@ std::string classification_report(
 ScoreResult score(const std::vector<TagSequence>& y_true, const std::vector<TagSequence>& y_pred,
                   const std::optional<std::vector<std::string>>& labels = std::nullopt,
                   int digits = 2);
+
+// The same from counts already made (count_chunks, ChunkCounter).
+ScoreResult score_counts(std::vector<TypeCounts> counts,
+                         const std::optional<std::vector<std::string>>& labels = std::nullopt,
+                         int digits = 2);
+
+// Counts the chunks of a data set fed one gold and predicted sequence pair at a time, with
+// tags as ids of `vocabulary`: the counts of count_chunks over the same sequences as strings,
+// without a string per tag or the whole data set in memory. The vocabulary may grow between
+// calls and must outlive the counter.
+class ChunkCounter {
+ public:
+  explicit ChunkCounter(const TagVocabulary& vocabulary);
+  ~ChunkCounter();
+  ChunkCounter(const ChunkCounter&) = delete;
+  ChunkCounter& operator=(const ChunkCounter&) = delete;
+
+  // Adds one more pair. Throws ValueError as the list scorers do, naming the pair's 1-based
+  // number; a pair that throws leaves the counts unusable.
+  void add(std::span<const TagId> gold, std::span<const TagId> pred);
+
+  // The counts of every type found on either side so far, sorted by type.
+  std::vector<TypeCounts> counts() const;
+
+ private:
+  struct State;
+  std::unique_ptr<State> state_;
+};
 
 }  // namespace nlpeval::metrics::seq
 

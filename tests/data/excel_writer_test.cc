@@ -417,5 +417,19 @@ TEST_F(ExcelWriterTest, MalformedRowsAreValueErrorsAndWriteNothing) {
   EXPECT_THAT(folder_entries(), IsEmpty());
 }
 
+TEST_F(ExcelWriterTest, AStreamLeavesNothingBehindUnlessClosed) {
+  {
+    ExcelWriter::Stream stream = ExcelWriter().open(kNerHead, output());
+    for (const std::vector<Value>& row : ner_rows()) stream.add_row(row);
+  }
+  EXPECT_THAT(folder_entries(), IsEmpty());
+  ExcelWriter::Stream stream = ExcelWriter().open(kNerHead, output());
+  stream.add_row(ner_rows()[0]);
+  EXPECT_THAT(message_of<ValueError>([&] { stream.add_row(std::vector<Value>{1}); }),
+              HasSubstr("rows[1] has 1 values for 6 header names"));
+  EXPECT_THAT(folder_entries(), IsEmpty());
+  EXPECT_THROW(stream.close(), ValueError);  // a failed stream takes nothing more
+}
+
 }  // namespace
 }  // namespace nlpeval

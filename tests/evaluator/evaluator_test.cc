@@ -2,9 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 
 #include "nlpeval/core/errors.h"
+#include "nlpeval/evaluator/convertor/entity_mapper.h"
+#include "nlpeval/evaluator/evaluates/label_score.h"
 #include "nlpeval/evaluator/miner_kinds.h"
 #include "test_support.h"
 
@@ -207,6 +210,85 @@ TEST(EvaluateFile, RecordTasksReadJsonLinesAndValidate) {
       message_of<ValueError>([&] { evaluate_file("ner", gold.path(), gold.path()); });
   EXPECT_EQ(message.rfind(gold.path() + ":2: record 2 (ner): text: expected string", 0), 0u)
       << message;
+}
+
+// ---- evaluate: a record task ------------------------------------------------------------
+
+// Sentences with one right, one retyped, one shifted, one missed and one invented entity.
+const Records kNerGold = Records::parse(R"([
+    {"text": "我爱北京天安门", "entities": [{"offset": 2, "length": 2, "type": "LOC"},
+                                           {"offset": 4, "length": 3, "type": "LOC"}]},
+    {"text": "Alice met Bob.", "entities": [{"offset": 0, "length": 5, "type": "PER"},
+                                           {"offset": 10, "length": 3, "type": "PER"}]},
+    {"text": "😀 Paris", "entities": [{"offset": 2, "length": 5, "type": "LOC"}]}])");
+const Records kNerPred = Records::parse(R"([
+    {"text": "我爱北京天安门", "entities": [{"offset": 2, "length": 2, "type": "LOC"},
+                                           {"offset": 4, "length": 3, "type": "ORG"}]},
+    {"text": "Alice met Bob.", "entities": [{"offset": 0, "length": 9, "type": "PER"}]},
+    {"text": "😀 Paris", "entities": [{"offset": 0, "length": 1, "type": "MISC"}]}])");
+
+std::string output_beside(const TempFile& file, const std::string& name) {
+  return (std::filesystem::path(file.path()).parent_path() / name).string();
+}
+
+TEST(EvaluateNer, ScoresAreTheLabelScoresOfTheMappedSequences) {
+  std::vector<TagSequence> gold;
+  std::vector<TagSequence> pred;
+  for (size_t k = 0; k < kNerGold.size(); ++k) {
+    auto [gold_part, pred_part] = EntityMapper().convert(kNerGold[k], kNerPred[k]);
+    gold.push_back(gold_part.at(0));
+    pred.push_back(pred_part.at(0));
+  }
+  for (const auto& labels : {std::optional<std::vector<std::string>>(),
+                             std::optional<std::vector<std::string>>({"LOC", "MISC", "X"})}) {
+    EvaluateResult result =
+        evaluate("ner", kNerGold, kNerPred, {.do_print = false, .evaluate_labels = labels});
+    EXPECT_EQ(to_json(result), label_score(gold, pred, labels).to_json());
+  }
+}
+
+TEST(EvaluateNer, ABadcaseFileChangesNoScore) {
+  TempFile folder("");
+  const std::string badcase = output_beside(folder, "badcase.xlsx");
+  const auto without = to_json(evaluate("ner", kNerGold, kNerPred, {.do_print = false}));
+  const auto empty_name =
+      to_json(evaluate("ner", kNerGold, kNerPred, {.badcase_file = "", .do_print = false}));
+  const auto with =
+      to_json(evaluate("ner", kNerGold, kNerPred, {.badcase_file = badcase, .do_print = false}));
+  EXPECT_EQ(without, empty_name);
+  EXPECT_EQ(without, with);
+  EXPECT_TRUE(std::filesystem::exists(badcase));
+}
+
+TEST(EvaluateNer, EmptyListsScoreZerosAndStillWriteTheSpreadsheet) {
+  TempFile folder("");
+  const std::string badcase = output_beside(folder, "empty.xlsx");
+  Records none;
+  const ScoreResult score = std::get<ScoreResult>(
+      evaluate("ner", none, none, {.badcase_file = badcase, .do_print = false}));
+  EXPECT_EQ(score.f1, 0.0);
+  EXPECT_TRUE(std::filesystem::exists(badcase));
+}
+
+TEST(EvaluateNer, AnUnwritableBadcaseFileFailsAfterTheScoresWerePrinted) {
+  CaptureStdout();
+  const std::string message = message_of<FileError>([&] {
+    evaluate("ner", kNerGold, kNerPred, {.badcase_file = "/no/such/folder/badcase.xlsx"});
+  });
+  EXPECT_EQ(GetCapturedStdout().rfind("precision: ", 0), 0u);
+  EXPECT_NE(message.find("/no/such/folder/badcase.xlsx"), std::string::npos) << message;
+}
+
+TEST(EvaluateNer, EntityCountFileIsReadBeforeAnythingElse) {
+  TempFile counts("北京\tLOC\tmany\n");
+  TempFile folder("");
+  const std::string badcase = output_beside(folder, "badcase.xlsx");
+  CaptureStdout();
+  EXPECT_THROW(evaluate("ner", kNerGold, kNerPred,
+                        {.badcase_file = badcase, .entity_count_file = counts.path()}),
+               ValueError);
+  EXPECT_EQ(GetCapturedStdout(), "");
+  EXPECT_FALSE(std::filesystem::exists(badcase));
 }
 
 // ---- registry -----------------------------------------------------------------------------

@@ -1,5 +1,6 @@
 #include "nlpeval/evaluator/instance_loop.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <string>
@@ -7,9 +8,12 @@
 #include <vector>
 
 #include "nlpeval/core/errors.h"
+#include "test_support.h"
 
 namespace nlpeval {
 namespace {
+
+using ::testing::HasSubstr;
 
 // A mapper that tags each instance with the index it was given.
 struct IndexMapper {
@@ -44,49 +48,109 @@ struct CountingMiner {
 const Records kRecords = Records::parse(
     R"([{"text": "a", "bad": false}, {"text": "b", "bad": true}, {"text": "c", "bad": true}])");
 
+// The badcase records an instance loop keeps.
+struct Kept {
+  std::vector<Label2PredData> records;
+  BadcaseSink sink() {
+    return [this](Label2PredData&& record) { records.push_back(std::move(record)); };
+  }
+};
+
 TEST(MapInstances, MapperSeesZeroBasedIndexAndMinerOneBasedId) {
+  Kept kept;
   auto mapped = map_instances(IndexMapper(), FlagMiner(), kRecords, kRecords, true, std::nullopt,
-                              std::nullopt);
+                              std::nullopt, kept.sink());
   EXPECT_EQ(mapped.y_true, (std::vector<std::string>{"a@0", "a@0+", "b@1", "b@1+", "c@2", "c@2+"}));
   EXPECT_EQ(mapped.y_pred, (std::vector<std::string>{"a@0", "b@1", "c@2"}));
-  ASSERT_EQ(mapped.label2preddataset.size(), 2u);  // the first instance has nothing to show
-  EXPECT_EQ(mapped.label2preddataset[0].index, 2);
-  EXPECT_EQ(mapped.label2preddataset[1].index, 3);
-  EXPECT_EQ(mapped.label2preddataset[1].text, "c");
+  ASSERT_EQ(kept.records.size(), 2u);  // the first instance has nothing to show
+  EXPECT_EQ(kept.records[0].index, 2);
+  EXPECT_EQ(kept.records[1].index, 3);
+  EXPECT_EQ(kept.records[1].text, "c");
 }
 
 TEST(MapInstances, NoMiningWithoutABadcaseFile) {
+  Kept kept;
   auto mapped = map_instances(IndexMapper(), FlagMiner(), kRecords, kRecords, false, std::nullopt,
-                              std::nullopt);
+                              std::nullopt, kept.sink());
   EXPECT_EQ(mapped.y_pred.size(), 3u);
-  EXPECT_TRUE(mapped.label2preddataset.empty());
+  EXPECT_TRUE(kept.records.empty());
 }
 
 TEST(MapInstances, EntityMinerAlsoReceivesCountsAndLabels) {
-  auto with = map_instances(IndexMapper(), CountingMiner(), kRecords, kRecords, true,
-                            std::unordered_map<std::string, int64_t>{{"x", 1}, {"y", 2}},
-                            std::vector<std::string>{"PER"});
-  EXPECT_EQ(with.label2preddataset[0].desc[0].get("counts"), 2);
-  EXPECT_EQ(with.label2preddataset[0].desc[0].get("labels"), 1);
-  auto without = map_instances(IndexMapper(), CountingMiner(), kRecords, kRecords, true,
-                               std::nullopt, std::nullopt);
-  EXPECT_EQ(without.label2preddataset[0].desc[0].get("counts"), -1);
+  Kept with;
+  map_instances(IndexMapper(), CountingMiner(), kRecords, kRecords, true,
+                std::unordered_map<std::string, int64_t>{{"x", 1}, {"y", 2}},
+                std::vector<std::string>{"PER"}, with.sink());
+  EXPECT_EQ(with.records[0].desc[0].get("counts"), 2);
+  EXPECT_EQ(with.records[0].desc[0].get("labels"), 1);
+  Kept without;
+  map_instances(IndexMapper(), CountingMiner(), kRecords, kRecords, true, std::nullopt,
+                std::nullopt, without.sink());
+  EXPECT_EQ(without.records[0].desc[0].get("counts"), -1);
 }
 
 TEST(MapInstances, EmptyListsCallNothing) {
   Records none;
-  auto mapped =
-      map_instances(IndexMapper(), FlagMiner(), none, none, true, std::nullopt, std::nullopt);
+  Kept kept;
+  auto mapped = map_instances(IndexMapper(), FlagMiner(), none, none, true, std::nullopt,
+                              std::nullopt, kept.sink());
   EXPECT_TRUE(mapped.y_true.empty());
-  EXPECT_TRUE(mapped.label2preddataset.empty());
+  EXPECT_TRUE(kept.records.empty());
 }
 
 TEST(MapInstances, ShorterPredictionListIsAnIndexError) {
   Records two = Records::parse(R"([{"text": "a", "bad": false}, {"text": "b", "bad": false}])");
   Records one = Records::parse(R"([{"text": "a", "bad": false}])");
-  EXPECT_THROW(
-      map_instances(IndexMapper(), FlagMiner(), two, one, false, std::nullopt, std::nullopt),
-      IndexError);
+  Kept kept;
+  EXPECT_THROW(map_instances(IndexMapper(), FlagMiner(), two, one, false, std::nullopt,
+                             std::nullopt, kept.sink()),
+               IndexError);
+}
+
+// A tag mapper whose records give their gold and predicted tags as lists of strings, and
+// which fails on a record holding "fail".
+struct ListTagMapper {
+  void convert_tags(const Record& label, const Record& prediction, std::optional<int64_t>,
+                    BioTagger& tagger, InstanceTags& tags) const {
+    if (label.contains("fail")) throw KeyError("fail");
+    auto [gold, pred] = tags.add();
+    for (const Record tag : label.get_array("tags")) {
+      gold.push_back(tagger.vocabulary().intern(tag.as_string("tag")));
+    }
+    for (const Record tag : prediction.get_array("tags")) {
+      pred.push_back(tagger.vocabulary().intern(tag.as_string("tag")));
+    }
+  }
+};
+
+TEST(CountInstances, CountsWhatTheSequenceScorersCount) {
+  Records gold = Records::parse(
+      R"([{"tags": ["B-A", "I-A", "O"]}, {"tags": ["I-B", "O"]}, {"tags": ["B-A"]}])");
+  Records pred =
+      Records::parse(R"([{"tags": ["B-A", "I-A", "O"]}, {"tags": ["B-B", "O"]}, {"tags": ["O"]}])");
+  Kept kept;
+  const auto counts = count_instances(ListTagMapper(), FlagMiner(), gold, pred, false, std::nullopt,
+                                      std::nullopt, kept.sink());
+  EXPECT_EQ(counts, metrics::seq::count_chunks({{"B-A", "I-A", "O"}, {"I-B", "O"}, {"B-A"}},
+                                               {{"B-A", "I-A", "O"}, {"B-B", "O"}, {"O"}}));
+}
+
+TEST(CountInstances, AScoringErrorWaitsForTheEndOfTheLoop) {
+  Kept kept;
+  // The first pair differs in length, which scoring refuses; the mapper's error on the second
+  // instance comes first, as it would if all sequences were collected before scoring.
+  Records gold = Records::parse(R"([{"tags": ["O", "O"]}, {"fail": 1, "tags": []}])");
+  Records pred = Records::parse(R"([{"tags": ["O"]}, {"tags": []}])");
+  EXPECT_THROW(count_instances(ListTagMapper(), FlagMiner(), gold, pred, false, std::nullopt,
+                               std::nullopt, kept.sink()),
+               KeyError);
+  Records gold_ok = Records::parse(R"([{"tags": ["O", "O"]}, {"tags": ["B-A"]}])");
+  Records pred_ok = Records::parse(R"([{"tags": ["O"]}, {"tags": ["B-A"]}])");
+  EXPECT_THAT(testing::message_of<ValueError>([&] {
+                count_instances(ListTagMapper(), FlagMiner(), gold_ok, pred_ok, false, std::nullopt,
+                                std::nullopt, kept.sink());
+              }),
+              HasSubstr("instance 1: the gold sequence has 2 tags, the predicted one 1"));
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <fstream>
 #include <nlohmann/json.hpp>
 #include <optional>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -147,6 +148,51 @@ TEST(CountChunks, ChunkWithoutAStartReachesBackAcrossSequences) {
   EXPECT_THAT(
       count_chunks(gold, gold),
       ElementsAre(TypeCounts{"A", 1, 1, 1}, TypeCounts{"B", 1, 1, 1}, TypeCounts{"_", 1, 1, 1}));
+}
+
+// Counting pairs of id sequences as they come must give what count_chunks gives for the whole
+// data set as strings, including chunks that reach back across sequences and tags of every
+// odd shape.
+TEST(ChunkCounter, CountsWhatCountChunksCountsForTheSameSequences) {
+  const std::vector<std::string> kTags = {"O",    "B-A", "I-A", "E-A", "S-A", "B-B",
+                                          "I-B",  "X",   ".",   "B",   "I-",  "A-B",
+                                          "人名", "B_A", ".-A", "E-B", "S-B", "b-A"};
+  std::mt19937 random(7);
+  for (int round = 0; round < 200; ++round) {
+    TagVocabulary vocabulary;
+    ChunkCounter counter(vocabulary);
+    Sequences gold;
+    Sequences pred;
+    for (size_t k = random() % 6; k > 0; --k) {
+      TagIdSequence gold_ids;
+      TagIdSequence pred_ids;
+      for (size_t i = random() % 7; i > 0; --i) {
+        gold_ids.push_back(vocabulary.intern(kTags[random() % kTags.size()]));
+        pred_ids.push_back(vocabulary.intern(kTags[random() % kTags.size()]));
+      }
+      counter.add(gold_ids, pred_ids);  // the vocabulary grows between calls
+      gold.push_back(vocabulary.strings(gold_ids));
+      pred.push_back(vocabulary.strings(pred_ids));
+    }
+    ASSERT_EQ(counter.counts(), count_chunks(gold, pred)) << "round " << round;
+  }
+}
+
+TEST(ChunkCounter, RefusesWhatTheListScorersRefuse) {
+  TagVocabulary vocabulary;
+  const TagId begin = vocabulary.intern("B-A");
+  const TagId empty = vocabulary.intern("");
+  ChunkCounter counter(vocabulary);
+  counter.add(std::vector<TagId>{begin}, std::vector<TagId>{begin});
+  EXPECT_THAT(message_of<ValueError>([&] {
+                counter.add(std::vector<TagId>{begin, begin}, std::vector<TagId>{begin});
+              }),
+              HasSubstr("instance 2: the gold sequence has 2 tags, the predicted one 1"));
+  ChunkCounter fresh(vocabulary);
+  EXPECT_THAT(message_of<ValueError>([&] {
+                fresh.add(std::vector<TagId>{begin, empty}, std::vector<TagId>{begin, begin});
+              }),
+              HasSubstr("tag 2 of instance 1 is empty"));
 }
 
 TEST(CountChunks, CountsPerTypeSortedByteWise) {

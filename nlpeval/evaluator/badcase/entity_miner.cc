@@ -13,6 +13,11 @@ namespace {
 using EntityCount = std::unordered_map<std::string, int64_t>;
 using badcase::Const;
 
+// The entity mapper's keys, with an entity array under "nes" and a type under "ne" read
+// instead when present.
+constexpr TagKeys kMinerKeys{
+    .elements = "entities", .type = "type", .elements_alias = "nes", .type_alias = "ne"};
+
 std::u32string_view slice(std::u32string_view text, const TypedStringSpan& span) {
   return text.substr(span.start, span.end - span.start + 1);
 }
@@ -68,6 +73,14 @@ Label2PredData EntityMiner::generate(
     const Record& label, const Record& prediction, int64_t id_,
     const std::optional<EntityCount>& entity2count,
     const std::optional<std::vector<std::string>>& evaluate_labels) const {
+  BioTagger tagger;
+  return generate(label, prediction, id_, entity2count, evaluate_labels, tagger);
+}
+
+Label2PredData EntityMiner::generate(const Record& label, const Record& prediction, int64_t id_,
+                                     const std::optional<EntityCount>& entity2count,
+                                     const std::optional<std::vector<std::string>>& evaluate_labels,
+                                     BioTagger& tagger) const {
   label.expect_object("label");
   prediction.expect_object("prediction");
   const std::string_view text = label.get_string("text");
@@ -75,9 +88,9 @@ Label2PredData EntityMiner::generate(
 
   Label2PredData result(id_, std::string(text), {});
   const std::u32string code_points = utf8::decode(text);
-  const TagSequence true_tags = _convert_entity(code_points, label);
-  const TagSequence pred_tags = _convert_entity(code_points, prediction);
-  for (const SpanPair& span_pair : align_spans(true_tags, pred_tags)) {
+  const TagViews true_tags = tag_views(code_points, label, tagger);
+  const TagViews pred_tags = tag_views(code_points, prediction, tagger);
+  for (const SpanPair& span_pair : align_viewed_spans(true_tags, pred_tags)) {
     std::optional<Desc> desc =
         _generate_desc(span_pair, code_points, entity2count, evaluate_labels);
     if (desc) result.desc.push_back(std::move(*desc));
@@ -104,9 +117,16 @@ std::optional<Desc> EntityMiner::_generate_desc(
 }
 
 TagSequence EntityMiner::_convert_entity(std::u32string_view text, const Record& label) {
-  return bio_tags(
-      text.size(), label,
-      {.elements = "entities", .type = "type", .elements_alias = "nes", .type_alias = "ne"});
+  return bio_tags(text.size(), label, kMinerKeys);
+}
+
+TagViews EntityMiner::tag_views(std::u32string_view text, const Record& label, BioTagger& tagger) {
+  TagIdSequence ids;
+  tagger.tag(text.size(), label, kMinerKeys, ids);
+  TagViews views;
+  views.reserve(ids.size());
+  for (TagId id : ids) views.push_back(tagger.vocabulary().tag(id));
+  return views;
 }
 
 }  // namespace nlpeval

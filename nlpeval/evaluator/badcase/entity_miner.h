@@ -34,6 +34,13 @@ class EntityMiner {
       const std::optional<std::unordered_map<std::string, int64_t>>& entity2count = {},
       const std::optional<std::vector<std::string>>& evaluate_labels = {}) const;
 
+  // The same, tagging with `tagger`, whose vocabulary and buffers the driver reuses from one
+  // instance to the next.
+  Label2PredData generate(
+      const Record& label, const Record& prediction, int64_t id_,
+      const std::optional<std::unordered_map<std::string, int64_t>>& entity2count,
+      const std::optional<std::vector<std::string>>& evaluate_labels, BioTagger& tagger) const;
+
  private:
   // The Desc of one pair over the instance's code points, or nullopt when the label filter
   // drops it.
@@ -44,6 +51,9 @@ class EntityMiner {
 
   // The entity mapper's tags of `label` over `text`, with "nes" and "ne" read when present.
   static TagSequence _convert_entity(std::u32string_view text, const Record& label);
+
+  // The same tags, viewing the texts of `tagger`'s vocabulary.
+  static TagViews tag_views(std::u32string_view text, const Record& label, BioTagger& tagger);
 };
 
 }  // namespace nlpeval

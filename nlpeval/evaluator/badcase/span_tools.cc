@@ -37,9 +37,10 @@ bool is_bio_letter(std::string_view letter) {
   return letter == "B" || letter == "I" || letter == "O";
 }
 
-[[noreturn]] void throw_invalid_sequence(const TagSequence& tag_sequence) {
+template <typename Tags>
+[[noreturn]] void throw_invalid_sequence(const Tags& tag_sequence) {
   Value tags = Value::array();
-  for (const std::string& tag : tag_sequence) tags.push_back(tag);
+  for (std::string_view tag : tag_sequence) tags.push_back(tag);
   throw ValueError(repr(tags) + " is invalid tag sequence");
 }
 
@@ -84,9 +85,12 @@ bool _iob1_start_of_chunk(std::optional<std::string_view> prev_bio_tag,
   return curr_bio_tag != "O" && prev_conll_tag != curr_conll_tag;
 }
 
-std::vector<TypedStringSpan> iob1_tags_to_spans(
-    const TagSequence& tag_sequence,
-    const std::optional<std::vector<std::string>>& classes_to_ignore) {
+namespace {
+
+// Both readings of a sequence, strings and views, take these two.
+template <typename Tags>
+std::vector<TypedStringSpan> tags_to_spans(
+    const Tags& tag_sequence, const std::optional<std::vector<std::string>>& classes_to_ignore) {
   std::vector<TypedStringSpan> spans;
   OpenChunk chunk;
   std::optional<std::string_view> prev_letter;
@@ -109,12 +113,13 @@ std::vector<TypedStringSpan> iob1_tags_to_spans(
   return spans;
 }
 
-std::vector<SpanPair> align_spans(const TagSequence& true_labels, const TagSequence& pred_labels) {
-  for (const std::string& tag : true_labels) {
+template <typename Tags>
+std::vector<SpanPair> align(const Tags& true_labels, const Tags& pred_labels) {
+  for (std::string_view tag : true_labels) {
     if (tag == "S" || tag == "E") throw ValueError("invalid BIO tag sequence");
   }
-  const std::vector<TypedStringSpan> gold = iob1_tags_to_spans(true_labels);
-  const std::vector<TypedStringSpan> pred = iob1_tags_to_spans(pred_labels);
+  const std::vector<TypedStringSpan> gold = tags_to_spans(true_labels, std::nullopt);
+  const std::vector<TypedStringSpan> pred = tags_to_spans(pred_labels, std::nullopt);
 
   // Both lists are sorted and their spans disjoint, so the predicted spans that can touch a
   // gold span start at the first one not ending before it, and that point only moves on.
@@ -137,6 +142,22 @@ std::vector<SpanPair> align_spans(const TagSequence& true_labels, const TagSeque
     if (!matched[k]) pairs.emplace_back(std::nullopt, pred[k]);
   }
   return pairs;
+}
+
+}  // namespace
+
+std::vector<TypedStringSpan> iob1_tags_to_spans(
+    const TagSequence& tag_sequence,
+    const std::optional<std::vector<std::string>>& classes_to_ignore) {
+  return tags_to_spans(tag_sequence, classes_to_ignore);
+}
+
+std::vector<SpanPair> align_spans(const TagSequence& true_labels, const TagSequence& pred_labels) {
+  return align(true_labels, pred_labels);
+}
+
+std::vector<SpanPair> align_viewed_spans(const TagViews& true_labels, const TagViews& pred_labels) {
+  return align(true_labels, pred_labels);
 }
 
 }  // namespace nlpeval

@@ -56,6 +56,12 @@ bool _iob1_start_of_chunk(std::optional<std::string_view> prev_bio_tag,
 // and whatever iob1_tags_to_spans throws, for the gold sequence first.
 std::vector<SpanPair> align_spans(const TagSequence& true_labels, const TagSequence& pred_labels);
 
+// Tags viewed rather than owned, e.g. the texts of a TagVocabulary's ids.
+using TagViews = std::vector<std::string_view>;
+
+// The same over viewed tags.
+std::vector<SpanPair> align_viewed_spans(const TagViews& true_labels, const TagViews& pred_labels);
+
 }  // namespace nlpeval
 
 #endif  // NLPEVAL_EVALUATOR_BADCASE_SPAN_TOOLS_H_

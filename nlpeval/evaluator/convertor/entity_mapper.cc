@@ -7,8 +7,26 @@
 
 namespace nlpeval {
 
+namespace {
+
+constexpr TagKeys kEntityKeys{.elements = "entities", .type = "type"};
+
+}  // namespace
+
 std::pair<std::vector<TagSequence>, std::vector<TagSequence>> EntityMapper::convert(
     const Record& label, const Record& prediction, std::optional<int64_t> index) const {
+  BioTagger tagger;
+  InstanceTags tags;
+  convert_tags(label, prediction, index, tagger, tags);
+  std::pair<std::vector<TagSequence>, std::vector<TagSequence>> result;
+  result.first.push_back(tagger.vocabulary().strings(tags.gold(0)));
+  result.second.push_back(tagger.vocabulary().strings(tags.pred(0)));
+  return result;
+}
+
+void EntityMapper::convert_tags(const Record& label, const Record& prediction,
+                                std::optional<int64_t> index, BioTagger& tagger,
+                                InstanceTags& tags) const {
   label.expect_object("label");
   prediction.expect_object("prediction");
   const std::string_view true_text = label.get_string("text");
@@ -17,16 +35,14 @@ std::pair<std::vector<TagSequence>, std::vector<TagSequence>> EntityMapper::conv
     throw ValueError("text is different on line: " +
                      (index ? std::to_string(*index) : std::string("None")));
   }
-  TagSequence pred_tags = _convert_entity(pred_text, prediction);
-  TagSequence true_tags = _convert_entity(true_text, label);
-  std::pair<std::vector<TagSequence>, std::vector<TagSequence>> result;
-  result.first.push_back(std::move(true_tags));
-  result.second.push_back(std::move(pred_tags));
-  return result;
+  const size_t length = utf8::length(true_text);
+  auto [true_tags, pred_tags] = tags.add();
+  tagger.tag(length, prediction, kEntityKeys, pred_tags);
+  tagger.tag(length, label, kEntityKeys, true_tags);
 }
 
 TagSequence EntityMapper::_convert_entity(std::string_view text, const Record& label) {
-  return bio_tags(utf8::length(text), label, {.elements = "entities", .type = "type"});
+  return bio_tags(utf8::length(text), label, kEntityKeys);
 }
 
 }  // namespace nlpeval

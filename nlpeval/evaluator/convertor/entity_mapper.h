@@ -29,6 +29,11 @@ class EntityMapper {
   std::pair<std::vector<TagSequence>, std::vector<TagSequence>> convert(
       const Record& label, const Record& prediction, std::optional<int64_t> index = {}) const;
 
+  // The same as tag ids: adds the instance's one (gold, predicted) pair to `tags`, built by
+  // `tagger`. The driver's road: no string per character.
+  void convert_tags(const Record& label, const Record& prediction, std::optional<int64_t> index,
+                    BioTagger& tagger, InstanceTags& tags) const;
+
  private:
   // The tags of `label`'s entities over `text` (UTF-8).
   static TagSequence _convert_entity(std::string_view text, const Record& label);

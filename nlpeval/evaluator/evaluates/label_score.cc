@@ -1,6 +1,6 @@
 #include "nlpeval/evaluator/evaluates/label_score.h"
 
-#include "nlpeval/metrics/sequence_metrics.h"
+#include <utility>
 
 namespace nlpeval {
 
@@ -9,6 +9,11 @@ ScoreResult label_score(const std::vector<std::vector<std::string>>& y_true,
                         const std::optional<std::vector<std::string>>& evaluate_labels) {
   // The four scores in one pass rather than four calls that would each read the data.
   return metrics::seq::score(y_true, y_pred, evaluate_labels);
+}
+
+ScoreResult label_score(std::vector<metrics::seq::TypeCounts> counts,
+                        const std::optional<std::vector<std::string>>& evaluate_labels) {
+  return metrics::seq::score_counts(std::move(counts), evaluate_labels);
 }
 
 }  // namespace nlpeval

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "nlpeval/core/score_result.h"
+#include "nlpeval/metrics/sequence_metrics.h"
 
 namespace nlpeval {
 
@@ -17,6 +18,10 @@ namespace nlpeval {
 // passed on unchanged: null scores every type. Throws ValueError as those scorers do.
 ScoreResult label_score(const std::vector<std::vector<std::string>>& y_true,
                         const std::vector<std::vector<std::string>>& y_pred,
+                        const std::optional<std::vector<std::string>>& evaluate_labels);
+
+// The same from the chunk counts of the sequences (count_chunks, ChunkCounter).
+ScoreResult label_score(std::vector<metrics::seq::TypeCounts> counts,
                         const std::optional<std::vector<std::string>>& evaluate_labels);
 
 }  // namespace nlpeval

@@ -78,5 +78,26 @@ TEST(EntityMapper, ChecksArgumentsTextsAndKeysInTheirOrder) {
   EXPECT_EQ(message_of<KeyError>(convert(3, 4)), "'type'") << "the prediction goes first";
 }
 
+// The driver reuses one tagger and one set of buffers for every instance: what an instance
+// leaves behind must not show in the next one.
+TEST(EntityMapper, TagsAsIdsEqualTheStringsWhateverCameBefore) {
+  Records records = Records::parse(R"([
+      {"text": "北京天安门广场", "entities": [{"offset": 0, "length": 7, "type": "LOC"},
+                                             {"offset": 2, "length": 3, "type": "ORG"}]},
+      {"text": "ab", "entities": [{"offset": 1, "length": 1, "type": "PER"}]},
+      {"text": "abc", "entities": []},
+      {"text": "", "entities": [{"offset": 0, "length": 2, "type": "LOC"}]}])");
+  BioTagger tagger;
+  InstanceTags tags;
+  for (size_t k = 0; k < records.size(); ++k) {
+    tags.clear();
+    EntityMapper().convert_tags(records[k], records[k], static_cast<int64_t>(k), tagger, tags);
+    ASSERT_EQ(tags.size(), 1u);
+    const auto [gold, pred] = EntityMapper().convert(records[k], records[k]);
+    EXPECT_EQ(tagger.vocabulary().strings(tags.gold(0)), gold.at(0)) << "record " << k;
+    EXPECT_EQ(tagger.vocabulary().strings(tags.pred(0)), pred.at(0)) << "record " << k;
+  }
+}
+
 }  // namespace
 }  // namespace nlpeval

@@ -1,0 +1,103 @@
+#include "nlpeval/core/tags.h"
+
+#include <algorithm>
+#include <numeric>
+
+namespace nlpeval {
+namespace {
+
+std::string_view key_or_alias(const Record& object, std::string_view key, std::string_view alias) {
+  return !alias.empty() && object.contains(alias) ? alias : key;
+}
+
+}  // namespace
+
+void BioTagger::tag(size_t text_length, const Record& record, const TagKeys& keys,
+                    TagIdSequence& tags) {
+  read_elements(record, keys);
+  tags.assign(text_length, TagVocabulary::kOutside);
+  next_free_.resize(text_length + 1);
+  std::iota(next_free_.begin(), next_free_.end(), size_t{0});
+  for (auto element = elements_.rbegin(); element != elements_.rend(); ++element) {
+    apply(*element, tags);
+  }
+}
+
+// Reads every element before any is applied: a malformed element fails the same way wherever
+// it stands, and the elements can then be applied from the last to the first.
+void BioTagger::read_elements(const Record& record, const TagKeys& keys) {
+  const std::string_view array_key = key_or_alias(record, keys.elements, keys.elements_alias);
+  const RecordArray array = record.get_array(array_key);
+  elements_.clear();
+  for (const Record element : array) {
+    if (!element.is_object()) {
+      element.expect_object(std::string(array_key) + "[" + std::to_string(elements_.size()) + "]");
+    }
+    const int64_t offset = element.get_int("offset");
+    const std::string_view type =
+        element.get_string(key_or_alias(element, keys.type, keys.type_alias));
+    elements_.push_back({offset, element.get_int("length"), type});
+  }
+}
+
+void BioTagger::apply(const Element& element, TagIdSequence& tags) {
+  const int64_t size = static_cast<int64_t>(tags.size());
+  const int64_t offset = element.offset;
+  if (offset >= size) return;  // nothing of it lies in the text
+  const bool has_inside = element.length > 1;
+  const auto first = static_cast<size_t>(offset);
+  const bool has_begin = offset >= 0 && find_free(first) == first;
+  if (!has_begin && !has_inside) return;
+  const auto [begin_id, inside_id] = vocabulary_.begin_inside(element.type);
+  if (has_begin) {
+    tags[first] = begin_id;
+    take(first);
+  }
+  if (!has_inside) return;
+  // [offset + 1, offset + length) cut to the text. offset < size, so offset + 1 cannot
+  // overflow; offset + length is formed only when the two have opposite signs.
+  const int64_t begin = std::max<int64_t>(offset + 1, 0);
+  const int64_t end = offset < 0 ? std::min(offset + element.length, size)
+                                 : offset + std::min(element.length, size - offset);
+  if (begin < end) {
+    fill_inside(tags, static_cast<size_t>(begin), static_cast<size_t>(end), inside_id);
+  }
+}
+
+// Tags every free position of [begin, end) with `inside`.
+void BioTagger::fill_inside(TagIdSequence& tags, size_t begin, size_t end, TagId inside) {
+  for (size_t position = find_free(begin); position < end; position = find_free(position)) {
+    tags[position] = inside;
+    take(position);
+  }
+}
+
+// The first free position at or after `position`; the text length when there is none.
+size_t BioTagger::find_free(size_t position) {
+  size_t root = position;
+  while (next_free_[root] != root) root = next_free_[root];
+  while (next_free_[position] != root) position = std::exchange(next_free_[position], root);
+  return root;
+}
+
+std::pair<TagIdSequence&, TagIdSequence&> InstanceTags::add() {
+  if (size_ == gold_.size()) {
+    gold_.emplace_back();
+    pred_.emplace_back();
+  }
+  TagIdSequence& gold = gold_[size_];
+  TagIdSequence& pred = pred_[size_];
+  ++size_;
+  gold.clear();
+  pred.clear();
+  return {gold, pred};
+}
+
+TagSequence bio_tags(size_t text_length, const Record& record, const TagKeys& keys) {
+  BioTagger tagger;
+  TagIdSequence ids;
+  tagger.tag(text_length, record, keys, ids);
+  return tagger.vocabulary().strings(ids);
+}
+
+}  // namespace nlpeval
