@@ -4,6 +4,7 @@ find_package(nlohmann_json 3.10 REQUIRED)
 find_package(utf8cpp REQUIRED)
 find_package(CLI11 REQUIRED)
 find_package(PkgConfig REQUIRED)
+find_package(Threads REQUIRED)
 
 # valijson is header-only; install-deps.sh unpacks Debian's package into .deps/ instead of
 # installing it, because the package pulls in dozens of unrelated ones.

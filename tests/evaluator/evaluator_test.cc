@@ -1,5 +1,6 @@
 #include "nlpeval/evaluator/evaluator.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -210,6 +211,21 @@ TEST(EvaluateFile, RecordTasksReadJsonLinesAndValidate) {
       message_of<ValueError>([&] { evaluate_file("ner", gold.path(), gold.path()); });
   EXPECT_EQ(message.rfind(gold.path() + ":2: record 2 (ner): text: expected string", 0), 0u)
       << message;
+}
+
+TEST(EvaluateFile, TheGoldFileFailsFirstWhenBothAreBad) {
+  TempFile gold("{\"text\": \"a\", \"entities\": []}\n{oops\n", "gold.jsonl");
+  TempFile pred("[1\n", "pred.jsonl");
+  EXPECT_EQ(message_of<ValueError>([&] {
+              evaluate_file("ner", gold.path(), pred.path());
+            }).rfind(gold.path() + ":2: ", 0),
+            0u);
+  EXPECT_THAT(message_of<FileError>([&] { evaluate_file("ner", "/no/such/gold", pred.path()); }),
+              ::testing::HasSubstr("/no/such/gold"));
+  EXPECT_EQ(message_of<ValueError>([&] {
+              evaluate_file("ner", gold.path(), gold.path());
+            }).rfind(gold.path() + ":2: ", 0),
+            0u);
 }
 
 // ---- evaluate: a record task ------------------------------------------------------------
