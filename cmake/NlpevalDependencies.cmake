@@ -5,6 +5,7 @@ find_package(utf8cpp REQUIRED)
 find_package(CLI11 REQUIRED)
 find_package(PkgConfig REQUIRED)
 find_package(Threads REQUIRED)
+find_package(tsl-ordered-map REQUIRED)
 
 # valijson is header-only; install-deps.sh unpacks Debian's package into .deps/ instead of
 # installing it, because the package pulls in dozens of unrelated ones.

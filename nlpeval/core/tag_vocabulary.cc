@@ -32,6 +32,15 @@ std::pair<TagId, TagId> TagVocabulary::begin_inside(std::string_view type) {
   return {begin, inside};
 }
 
+std::pair<TagId, TagId> TagVocabulary::directed(std::string_view type) {
+  if (auto found = directed_ids_.find(type); found != directed_ids_.end()) return found->second;
+  std::string label(type);
+  const TagId first = intern(label + "(e1,e2)");
+  const TagId second = intern(label + "(e2,e1)");
+  directed_ids_.emplace(types_.emplace_back(type), std::pair(first, second));
+  return {first, second};
+}
+
 std::vector<std::string> TagVocabulary::strings(const TagIdSequence& ids) const {
   std::vector<std::string> texts;
   texts.reserve(ids.size());

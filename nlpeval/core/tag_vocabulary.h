@@ -1,8 +1,8 @@
 #ifndef NLPEVAL_CORE_TAG_VOCABULARY_H_
 #define NLPEVAL_CORE_TAG_VOCABULARY_H_
 
-// Tags as small integers. A data set of a million texts holds a hundred million tags but only
-// a handful of distinct ones; the mappers and scorers pass ids of a TagVocabulary around
+// Tags and labels as small integers. A data set of a million texts holds a hundred million tags but
+// only a handful of distinct ones; the mappers and scorers pass ids of a TagVocabulary around
 // instead of a string per character.
 
 #include <cstdint>
@@ -43,6 +43,10 @@ class TagVocabulary {
   // The ids of "B-" + type and "I-" + type, added when new.
   std::pair<TagId, TagId> begin_inside(std::string_view type);
 
+  // The ids of type + "(e1,e2)" and type + "(e2,e1)", the labels of a relation or attribute
+  // whose first argument starts first or second; added when new.
+  std::pair<TagId, TagId> directed(std::string_view type);
+
   std::string_view tag(TagId id) const { return tags_[id]; }
   size_t size() const { return tags_.size(); }
 
@@ -54,6 +58,7 @@ class TagVocabulary {
   std::unordered_map<std::string_view, TagId, ShortStringHash> ids_;
   std::deque<std::string> types_;
   std::unordered_map<std::string_view, std::pair<TagId, TagId>, ShortStringHash> type_ids_;
+  std::unordered_map<std::string_view, std::pair<TagId, TagId>, ShortStringHash> directed_ids_;
 };
 
 }  // namespace nlpeval

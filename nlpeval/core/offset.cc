@@ -1,0 +1,67 @@
+#include "nlpeval/core/offset.h"
+
+#include <charconv>
+#include <string>
+
+#include "nlpeval/core/errors.h"
+
+namespace nlpeval {
+
+Offset::Offset(int64_t number) : value_(number) {
+  const auto [end, error] = std::to_chars(digits_.data(), digits_.data() + digits_.size(), number);
+  key_text_ = std::string_view(digits_.data(), static_cast<size_t>(end - digits_.data()));
+}
+
+Offset::Offset(std::string_view text) : value_(text), key_text_(text) {}
+
+Offset::Offset(const Offset& other) { *this = other; }
+
+// The integer form sits inside the object: a copy must view its own digits, not the source's.
+Offset& Offset::operator=(const Offset& other) {
+  value_ = other.value_;
+  digits_ = other.digits_;
+  key_text_ = std::holds_alternative<int64_t>(value_)
+                  ? std::string_view(digits_.data(), other.key_text_.size())
+                  : other.key_text_;
+  return *this;
+}
+
+Offset Offset::read(const Record& mention, std::string_view key) {
+  const Record value = mention.at(key);
+  switch (value.kind()) {
+    case Kind::integer:
+      return Offset(value.as_int(key));
+    case Kind::string:
+      return Offset(value.as_string(key));
+    default:
+      throw TypeError(std::string(key) + ": expected integer or string, got " +
+                      std::string(kind_name(value.kind())));
+  }
+}
+
+bool greater(const Offset& a, const Offset& b) {
+  if (a.value_.index() != b.value_.index()) {
+    const bool a_is_number = std::holds_alternative<int64_t>(a.value_);
+    throw TypeError(std::string("offset: cannot compare ") +
+                    (a_is_number ? "an integer" : "a string") + " with " +
+                    (a_is_number ? "a string" : "an integer"));
+  }
+  return a.value_ > b.value_;
+}
+
+int64_t Offset::number(std::string_view what) const {
+  if (const int64_t* number = std::get_if<int64_t>(&value_)) return *number;
+  throw TypeError(std::string(what) + ": expected integer, got string");
+}
+
+int64_t checked_distance(int64_t a, int64_t b, int64_t c, std::string_view what) {
+  int64_t difference = 0;
+  int64_t distance = 0;
+  if (__builtin_sub_overflow(a, b, &difference) ||
+      __builtin_sub_overflow(difference, c, &distance)) {
+    throw ValueError(std::string(what) + ": out of the 64-bit integer range");
+  }
+  return distance;
+}
+
+}  // namespace nlpeval

@@ -1,0 +1,49 @@
+#ifndef NLPEVAL_CORE_OFFSET_H_
+#define NLPEVAL_CORE_OFFSET_H_
+
+// The "offset" of a mention in relation and attribute records. It is normally an integer, but
+// a string is taken as well: it goes into pair keys unchanged and compares with strings only.
+
+#include <array>
+#include <cstdint>
+#include <string_view>
+#include <variant>
+
+#include "nlpeval/core/record.h"
+
+namespace nlpeval {
+
+class Offset {
+ public:
+  explicit Offset(int64_t number);
+  explicit Offset(std::string_view text);
+  Offset(const Offset& other);
+  Offset& operator=(const Offset& other);
+
+  // Member `key` of `mention`. Throws KeyError when it is absent and TypeError unless it is an
+  // integer or a string.
+  static Offset read(const Record& mention, std::string_view key = "offset");
+
+  // What a pair key holds: the decimal form of an integer, a string as it is. Views this
+  // object (or the record a string came from).
+  std::string_view key_text() const { return key_text_; }
+
+  // a > b for two integers or two strings (by code point). Throws TypeError naming the two
+  // kinds for an integer and a string.
+  friend bool greater(const Offset& a, const Offset& b);
+
+  // The integer. Throws TypeError naming `what` for a string.
+  int64_t number(std::string_view what) const;
+
+ private:
+  std::variant<int64_t, std::string_view> value_;
+  std::array<char, 24> digits_{};  // the decimal form of an integer
+  std::string_view key_text_;
+};
+
+// a - b - c without overflow. Throws ValueError naming `what` when the result leaves 64 bits.
+int64_t checked_distance(int64_t a, int64_t b, int64_t c, std::string_view what);
+
+}  // namespace nlpeval
+
+#endif  // NLPEVAL_CORE_OFFSET_H_
