@@ -16,6 +16,7 @@
 #include "nlpeval/data/json_reader.h"
 #include "nlpeval/data/json_validator.h"
 #include "nlpeval/evaluator/badcase_sheet.h"
+#include "nlpeval/evaluator/evaluates/label_na_score.h"
 #include "nlpeval/evaluator/evaluates/label_score.h"
 #include "nlpeval/evaluator/instance_loop.h"
 #include "nlpeval/evaluator/miner_kinds.h"
@@ -51,15 +52,22 @@ Scoring scoring_for(std::string_view type_) {
   throw_unscorable(type_);
 }
 
-// Scores the sequences a mapper produced: each kind of sequence element (labels, tag
-// sequences, word spans) goes to the scoring functions that take it. Flat labels go to
-// label_na_score once "relation" and "attribute" register their mappers.
+// Scores what a mapper produced: each kind (flat labels, tag sequences, word spans) goes to
+// the scoring function that takes it.
 // Tag sequences ("ner", "event", "pos") are counted while they are mapped and arrive here as
 // chunk counts.
 ScoreResult score_mapped(std::string_view type_, std::vector<metrics::seq::TypeCounts> counts,
                          const EvaluateOptions& options) {
   if (scoring_for(type_) != Scoring::label) throw_unscorable(type_);
   return label_score(std::move(counts), options.evaluate_labels);
+}
+
+// Flat labels ("relation", "attribute"), as ids of `vocabulary`.
+ScoreResult score_mapped(std::string_view type_, const TagVocabulary& vocabulary,
+                         const TagIdSequence& y_true, const TagIdSequence& y_pred,
+                         const EvaluateOptions& options) {
+  if (scoring_for(type_) != Scoring::label_na) throw_unscorable(type_);
+  return label_na_score(vocabulary, y_true, y_pred, options.do_na, options.do_plot);
 }
 
 // "dp" takes CoNLL lines; as records they must be strings.
@@ -113,7 +121,14 @@ ScoreResult evaluate_records(std::string_view type_, const Records& true_list,
               count_instances(*mapper, *miner, true_list, pred_list, sheet.has_value(),
                               entity2count, options.evaluate_labels, keep),
               options);
-        } else {  // flat labels and word spans are collected and scored whole
+        } else if constexpr (LabelMapper<Mapper>) {
+          TagVocabulary vocabulary;
+          TagIdSequence y_true;
+          TagIdSequence y_pred;
+          collect_labels(*mapper, *miner, true_list, pred_list, sheet.has_value(), entity2count,
+                         options.evaluate_labels, keep, vocabulary, y_true, y_pred);
+          return score_mapped(type_, vocabulary, y_true, y_pred, options);
+        } else {  // word spans are collected and scored whole
           auto mapped = map_instances(*mapper, *miner, true_list, pred_list, sheet.has_value(),
                                       entity2count, options.evaluate_labels, keep);
           return score_mapped(type_, mapped.y_true, mapped.y_pred, options);

@@ -139,6 +139,29 @@ std::vector<metrics::seq::TypeCounts> count_instances(
   return counter.counts();
 }
 
+// A mapper that also writes its flat labels as ids (convert_labels).
+template <typename Mapper>
+concept LabelMapper = requires(const Mapper& mapper, TagVocabulary& vocabulary,
+                               TagIdSequence& labels) {
+  mapper.convert_labels(Record(), Record(), std::optional<int64_t>(), vocabulary, labels, labels);
+};
+
+// The road of the flat-label tasks: map_instances, with the labels kept as ids of
+// `vocabulary` in `y_true` and `y_pred`, four bytes a position.
+template <LabelMapper Mapper, typename Miner>
+void collect_labels(const Mapper& convertor, const Miner& badcase_generator,
+                    const Records& true_list, const Records& pred_list, bool mine,
+                    const std::optional<std::unordered_map<std::string, int64_t>>& entity2count,
+                    const std::optional<std::vector<std::string>>& evaluate_labels,
+                    const BadcaseSink& keep, TagVocabulary& vocabulary, TagIdSequence& y_true,
+                    TagIdSequence& y_pred) {
+  BioTagger tagger;  // for miners that tag; these do not
+  walk_instances(badcase_generator, true_list, pred_list, mine, {entity2count, evaluate_labels},
+                 keep, tagger, [&](const Record& label, const Record& prediction, int64_t index) {
+                   convertor.convert_labels(label, prediction, index, vocabulary, y_true, y_pred);
+                 });
+}
+
 }  // namespace nlpeval
 
 #endif  // NLPEVAL_EVALUATOR_INSTANCE_LOOP_H_

@@ -133,7 +133,7 @@ struct Counts {
   }
 };
 
-Counts count_pairs(const std::vector<std::string>& y_true, const std::vector<std::string>& y_pred,
+Counts count_pairs(views::Labels y_true, views::Labels y_pred,
                    const std::unordered_map<std::string_view, size_t>& index, size_t n) {
   Counts counts{n, std::vector<uint64_t>(n * n, 0), 0};
   for (size_t k = 0; k < y_true.size(); ++k) {
@@ -678,6 +678,14 @@ void plot_confusion_matrix(const std::vector<std::string>& y_true,
                            const std::vector<std::string>& y_pred,
                            const std::vector<std::string>& columns, std::string_view cmap,
                            const std::string& filename) {
+  const std::vector<std::string_view> true_views(y_true.begin(), y_true.end());
+  const std::vector<std::string_view> pred_views(y_pred.begin(), y_pred.end());
+  views::plot_confusion_matrix(true_views, pred_views, columns, cmap, filename);
+}
+
+void views::plot_confusion_matrix(Labels y_true, Labels y_pred,
+                                  const std::vector<std::string>& columns, std::string_view cmap,
+                                  const std::string& filename) {
   if (y_true.size() != y_pred.size()) {
     throw ValueError("y_true and y_pred differ in length: " + std::to_string(y_true.size()) +
                      " and " + std::to_string(y_pred.size()));

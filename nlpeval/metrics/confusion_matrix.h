@@ -3,6 +3,7 @@
 
 // The confusion-matrix picture of a label scoring run.
 
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -32,6 +33,16 @@ void plot_confusion_matrix(const std::vector<std::string>& y_true,
                            const std::vector<std::string>& y_pred,
                            const std::vector<std::string>& columns, std::string_view cmap,
                            const std::string& filename);
+
+namespace views {
+
+using Labels = std::span<const std::string_view>;
+
+// The same over views of labels kept elsewhere.
+void plot_confusion_matrix(Labels y_true, Labels y_pred, const std::vector<std::string>& columns,
+                           std::string_view cmap, const std::string& filename);
+
+}  // namespace views
 
 }  // namespace nlpeval::metrics
 

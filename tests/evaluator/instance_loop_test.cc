@@ -153,5 +153,27 @@ TEST(CountInstances, AScoringErrorWaitsForTheEndOfTheLoop) {
               HasSubstr("instance 1: the gold sequence has 2 tags, the predicted one 1"));
 }
 
+// A label mapper that gives each instance its text as gold label and "na" as prediction.
+struct TextLabelMapper {
+  void convert_labels(const Record& label, const Record&, std::optional<int64_t>,
+                      TagVocabulary& vocabulary, TagIdSequence& gold, TagIdSequence& pred) const {
+    gold.push_back(vocabulary.intern(label.get_string("text")));
+    pred.push_back(vocabulary.intern("na"));
+  }
+};
+
+TEST(CollectLabels, AppendsEveryInstancesLabelsAndMinesAsTheOtherRoads) {
+  Kept kept;
+  TagVocabulary vocabulary;
+  TagIdSequence gold;
+  TagIdSequence pred;
+  collect_labels(TextLabelMapper(), FlagMiner(), kRecords, kRecords, true, std::nullopt,
+                 std::nullopt, kept.sink(), vocabulary, gold, pred);
+  EXPECT_EQ(vocabulary.strings(gold), (std::vector<std::string>{"a", "b", "c"}));
+  EXPECT_EQ(vocabulary.strings(pred), (std::vector<std::string>{"na", "na", "na"}));
+  ASSERT_EQ(kept.records.size(), 2u);
+  EXPECT_EQ(kept.records[0].index, 2);
+}
+
 }  // namespace
 }  // namespace nlpeval

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "nlpeval/core/score_result.h"
+#include "nlpeval/core/tag_vocabulary.h"
 
 namespace nlpeval {
 
@@ -27,6 +28,11 @@ namespace nlpeval {
 // throws; nothing is returned when the plot fails.
 ScoreResult label_na_score(const std::vector<std::string>& y_true,
                            const std::vector<std::string>& y_pred, bool do_na,
+                           const std::optional<std::string>& do_plot);
+
+// The same over labels given as ids of `vocabulary`.
+ScoreResult label_na_score(const TagVocabulary& vocabulary, const TagIdSequence& y_true,
+                           const TagIdSequence& y_pred, bool do_na,
                            const std::optional<std::string>& do_plot);
 
 }  // namespace nlpeval
