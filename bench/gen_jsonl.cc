@@ -9,11 +9,12 @@
 #include <string>
 #include <vector>
 
+#include "gen_text.h"
+
 namespace {
 
-const char* const kChinese[] = {"北", "京", "上", "海", "人", "民", "中", "国", "公", "司",
-                                "大", "学", "市", "长", "江", "河", "新", "华", "社", "记"};
-const char* const kAscii = "abcdefghijklmnopqrstuvwxyz ";
+using nlpeval::bench::make_text;
+
 const char* const kTypes[] = {"PER", "LOC", "ORG", "TIME", "PRODUCT"};
 
 struct Entity {
@@ -21,18 +22,6 @@ struct Entity {
   int length;
   const char* type;
 };
-
-std::string make_text(std::mt19937_64& random, int length) {
-  std::string text;
-  for (int i = 0; i < length; ++i) {
-    if (random() % 2) {
-      text += kChinese[random() % 20];
-    } else {
-      text += kAscii[random() % 27];
-    }
-  }
-  return text;
-}
 
 std::string record(const std::string& text, const std::vector<Entity>& entities) {
   std::string line = "{\"text\": \"" + text + "\", \"entities\": [";
