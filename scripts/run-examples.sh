@@ -15,3 +15,13 @@ echo
 echo "== ner: named entities (examples/ner), with a badcase spreadsheet"
 "$nlpeval" ner examples/ner/gold.jsonl examples/ner/pred.jsonl \
   --entity-count examples/ner/entity_count.tsv --badcase build/ner-badcase.xlsx
+
+echo
+echo "== relation: relations between mentions (examples/relation), with a badcase spreadsheet"
+"$nlpeval" relation examples/relation/gold.jsonl examples/relation/pred.jsonl \
+  --badcase build/relation-badcase.xlsx
+
+echo
+echo "== attribute: attributes of subjects (examples/attribute)"
+"$nlpeval" attribute examples/attribute/gold.jsonl examples/attribute/pred.jsonl \
+  --badcase build/attribute-badcase.xlsx

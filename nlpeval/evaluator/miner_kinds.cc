@@ -4,13 +4,19 @@
 
 namespace nlpeval {
 
+const RelationMiner MinerKinds::Relation{};
 const EntityMiner MinerKinds::Entity{};
+const AttributeMiner MinerKinds::Attribute{};
 
+const RelationMapper ConvertorTypes::Relation{};
 const EntityMapper ConvertorTypes::Entity{};
+const AttributeMapper ConvertorTypes::Attribute{};
 
 const std::vector<TaskTools>& Instrument::type2generator() {
   static const std::vector<TaskTools> table = {
+      {"relation", &MinerKinds::Relation, &ConvertorTypes::Relation},
       {"ner", &MinerKinds::Entity, &ConvertorTypes::Entity},
+      {"attribute", &MinerKinds::Attribute, &ConvertorTypes::Attribute},
   };
   return table;
 }

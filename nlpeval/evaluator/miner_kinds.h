@@ -15,23 +15,31 @@
 #include <variant>
 #include <vector>
 
+#include "nlpeval/evaluator/badcase/attribute_miner.h"
 #include "nlpeval/evaluator/badcase/entity_miner.h"
+#include "nlpeval/evaluator/badcase/relation_miner.h"
+#include "nlpeval/evaluator/convertor/attribute_mapper.h"
 #include "nlpeval/evaluator/convertor/entity_mapper.h"
+#include "nlpeval/evaluator/convertor/relation_mapper.h"
 
 namespace nlpeval {
 
 // One miner per task family, created once and shared by every evaluation.
 struct MinerKinds {
+  static const RelationMiner Relation;
   static const EntityMiner Entity;
+  static const AttributeMiner Attribute;
 };
 
 // One mapper per task family, created once and shared by every evaluation.
 struct ConvertorTypes {
+  static const RelationMapper Relation;
   static const EntityMapper Entity;
+  static const AttributeMapper Attribute;
 };
 
-using Generator = std::variant<const EntityMiner*>;
-using Convertor = std::variant<const EntityMapper*>;
+using Generator = std::variant<const RelationMiner*, const EntityMiner*, const AttributeMiner*>;
+using Convertor = std::variant<const RelationMapper*, const EntityMapper*, const AttributeMapper*>;
 
 struct TaskTools {
   std::string type;     // the task type, e.g. "ner"

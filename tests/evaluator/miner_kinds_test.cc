@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 #include "nlpeval/core/errors.h"
 
 namespace nlpeval {
@@ -15,6 +18,17 @@ TEST(Instrument, NerGivesTheSharedEntityMinerAndMapper) {
   EXPECT_EQ(first.get_convertor("ner"), second.get_convertor("ner"));
   EXPECT_THROW(first.get_generator("NER"), KeyError);
   EXPECT_THROW(first.get_convertor("dp"), KeyError);
+}
+
+TEST(Instrument, TableKeepsItsOrderAndEveryTypeItsOwnTools) {
+  std::vector<std::string> types;
+  for (const TaskTools& tools : Instrument::type2generator()) types.push_back(tools.type);
+  EXPECT_EQ(types, (std::vector<std::string>{"relation", "ner", "attribute"}));
+  const Instrument instrument;
+  EXPECT_EQ(std::get<const RelationMiner*>(instrument.get_generator("relation")),
+            &MinerKinds::Relation);
+  EXPECT_EQ(std::get<const AttributeMapper*>(instrument.get_convertor("attribute")),
+            &ConvertorTypes::Attribute);
 }
 
 }  // namespace
