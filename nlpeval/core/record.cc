@@ -129,7 +129,8 @@ void Records::append_document(std::unique_ptr<simdjson::dom::document> document)
   if (document->root().get(array) != simdjson::SUCCESS) {
     throw ValueError("records must be a JSON array");
   }
-  records_.reserve(records_.size() + array.size());
+  // push_back grows the list geometrically; reserving the exact size for every chunk of a
+  // large file would copy all earlier records each time.
   for (simdjson::dom::element element : array) records_.push_back(element);
   documents_.push_back(std::move(document));
 }

@@ -3,22 +3,31 @@
 #include <simdjson.h>
 #include <sys/mman.h>
 
+#include <algorithm>
+#include <bit>
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <memory>
+#include <string_view>
 #include <vector>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "nlpeval/core/errors.h"
 
 namespace nlpeval {
 namespace {
 
-// Lines are collected into chunks of this many bytes, each parsed as one JSON array into a
-// document of its own: one allocation per chunk instead of one per record.
-constexpr size_t kChunkBytes = size_t{16} << 20;
-constexpr size_t kReadBlockBytes = size_t{4} << 20;
+// Each chunk of lines becomes one JSON array parsed into a document of its own: one
+// allocation per chunk instead of one per record. Tiny chunks still hold a byte order mark.
+constexpr size_t kMinChunkBytes = 64;
+// What simdjson can parse at once, less the brackets around a chunk; no line can be longer.
+constexpr size_t kMaxChunkBytes = simdjson::SIMDJSON_MAXSIZE_BYTES - 2;
 
 // Asks the kernel for huge pages on a fresh, untouched allocation. Faulting in 4 KiB pages
 // one by one is the dominant cost of keeping a large document on virtual machines; this is a
@@ -60,56 +69,339 @@ std::string describe(simdjson::error_code error) {
   }
 }
 
-// Builds the records of one file: every non-blank line is parsed alone first, which checks
-// that it is exactly one JSON value and pins an error to its line; checked lines are then
-// joined into chunks that become the kept documents.
+// A non-blank line of a chunk: the offsets of its first byte and of its line break (or of the
+// end of the text when it has none), and how many lines of the chunk come before it.
+struct LineSpan {
+  size_t begin;
+  size_t end;
+  size_t index;
+};
+
+// Where the bytes that shape JSON lie in 64 bytes of text, one bit per byte.
+struct BlockMasks {
+  uint64_t quotes = 0;
+  uint64_t backslashes = 0;
+  uint64_t line_breaks = 0;
+  uint64_t opens = 0;   // [ and {
+  uint64_t closes = 0;  // ] and }
+};
+
+#if defined(__SSE2__)
+BlockMasks classify_block(const char* block) {
+  BlockMasks masks;
+  for (int part = 0; part < 4; ++part) {
+    __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(block + 16 * part));
+    __m128i folded = _mm_or_si128(bytes, _mm_set1_epi8(0x20));  // '[' -> '{', ']' -> '}'
+    auto where = [part](__m128i data, char wanted) {
+      auto bits = _mm_movemask_epi8(_mm_cmpeq_epi8(data, _mm_set1_epi8(wanted)));
+      return uint64_t{static_cast<uint16_t>(bits)} << (16 * part);
+    };
+    masks.quotes |= where(bytes, '"');
+    masks.backslashes |= where(bytes, '\\');
+    masks.line_breaks |= where(bytes, '\n');
+    masks.opens |= where(folded, '{');
+    masks.closes |= where(folded, '}');
+  }
+  return masks;
+}
+#else
+BlockMasks classify_block(const char* block) {
+  BlockMasks masks;
+  for (int i = 0; i < 64; ++i) {
+    uint64_t bit = uint64_t{1} << i;
+    char folded = static_cast<char>(block[i] | 0x20);
+    if (block[i] == '"') masks.quotes |= bit;
+    if (block[i] == '\\') masks.backslashes |= bit;
+    if (block[i] == '\n') masks.line_breaks |= bit;
+    if (folded == '{') masks.opens |= bit;
+    if (folded == '}') masks.closes |= bit;
+  }
+  return masks;
+}
+#endif
+
+// Bit i is set when an odd number of bits at or below i are set in `bits`.
+uint64_t prefix_xor(uint64_t bits) {
+  for (int shift = 1; shift < 64; shift *= 2) bits ^= bits << shift;
+  return bits;
+}
+
+// Finds the non-blank lines of a chunk and tells, without parsing, whether joining them with
+// commas inside [ and ] can only give an array whose elements are the lines: no line break
+// falls inside a string and every line closes as many brackets as it opens. Then each comma
+// put between lines separates two elements of the array, so when the array parses and has
+// as many elements as there are lines, each line alone is exactly one JSON value. A failed
+// check means some line is not one value, though an earlier line may be wrong in another
+// way, so the lines must then be parsed one by one.
+class LineScanner {
+ public:
+  LineScanner(std::string_view text, std::vector<LineSpan>& lines) : text_(text), lines_(lines) {}
+
+  // Scans all of the text; returns whether the lines are sure to stay apart when joined.
+  bool scan() {
+    size_t offset = 0;
+    for (; offset + 64 <= text_.size(); offset += 64) scan_block(text_.data() + offset, offset);
+    if (offset < text_.size()) {
+      char tail[64];
+      std::memset(tail, ' ', sizeof tail);
+      std::memcpy(tail, text_.data() + offset, text_.size() - offset);
+      scan_block(tail, offset);
+    }
+    if (line_begin_ < text_.size()) end_line(text_.size());
+    return lines_stay_apart_;
+  }
+
+  // The number of lines in the text, blank ones included.
+  size_t line_count() const { return line_index_; }
+
+ private:
+  void scan_block(const char* block, size_t offset) {
+    BlockMasks masks = classify_block(block);
+    uint64_t in_string = prefix_xor(masks.quotes & ~escaped_bytes(masks.backslashes));
+    if (in_string_carry_) in_string = ~in_string;
+    in_string_carry_ = in_string >> 63;
+    if (masks.line_breaks & in_string) lines_stay_apart_ = false;
+    uint64_t opens = masks.opens & ~in_string;
+    uint64_t closes = masks.closes & ~in_string;
+    uint64_t counted = 0;  // the bits up to the last line break handled
+    for (uint64_t breaks = masks.line_breaks; breaks != 0; breaks &= breaks - 1) {
+      uint64_t line_break = breaks & -breaks;
+      uint64_t line = (line_break - 1) & ~counted;
+      open_brackets_ += std::popcount(opens & line) - std::popcount(closes & line);
+      end_line(offset + std::countr_zero(line_break));
+      counted |= line | line_break;
+    }
+    open_brackets_ += std::popcount(opens & ~counted) - std::popcount(closes & ~counted);
+  }
+
+  // The bytes escaped by a backslash; only a backslash that is not itself escaped escapes.
+  uint64_t escaped_bytes(uint64_t backslashes) {
+    uint64_t escaped = escape_carry_ ? 1 : 0;
+    escape_carry_ = false;
+    for (; backslashes != 0; backslashes &= backslashes - 1) {
+      uint64_t bit = backslashes & -backslashes;
+      if (escaped & bit) continue;
+      if (bit >> 63) {
+        escape_carry_ = true;
+      } else {
+        escaped |= bit << 1;
+      }
+    }
+    return escaped;
+  }
+
+  void end_line(size_t end) {
+    if (!is_blank(text_.substr(line_begin_, end - line_begin_))) {
+      lines_.push_back({line_begin_, end, line_index_});
+    }
+    if (open_brackets_ != 0) lines_stay_apart_ = false;
+    open_brackets_ = 0;
+    line_begin_ = end + 1;
+    ++line_index_;
+  }
+
+  std::string_view text_;
+  std::vector<LineSpan>& lines_;
+  size_t line_begin_ = 0;
+  size_t line_index_ = 0;
+  int64_t open_brackets_ = 0;  // on the current line
+  bool in_string_carry_ = false;
+  bool escape_carry_ = false;
+  bool lines_stay_apart_ = true;
+};
+
+// Reads a file in chunks of whole lines into one reused buffer. Each chunk has a writable
+// byte before it and kRoomAfter writable bytes after it, so that its lines can be turned into
+// a JSON array in place: '[' before, commas on line breaks and ']' after the last line, with
+// the padding simdjson reads past the end of its input.
+class ChunkReader {
+ public:
+  static constexpr size_t kRoomAfter = 1 + simdjson::SIMDJSON_PADDING;
+
+  ChunkReader(std::FILE* file, const std::string& name, size_t chunk_bytes)
+      : file_(file), name_(name) {
+    allocate(chunk_bytes);
+  }
+
+  // The next run of whole lines, the last one without its line break at the end of the file;
+  // false once the file is exhausted or at a line too long to parse.
+  bool next(char*& chunk, size_t& size) {
+    std::memmove(text(), text() + consumed_, filled_ - consumed_);
+    filled_ -= consumed_;
+    consumed_ = 0;
+    for (;;) {
+      if (filled_ == capacity_ && !std::feof(file_)) {
+        if (capacity_ == kMaxChunkBytes) {
+          line_too_long_ = true;
+          return false;
+        }
+        grow();
+      }
+      size_t searched = filled_;
+      size_t got = std::fread(text() + filled_, 1, capacity_ - filled_, file_);
+      if (std::ferror(file_)) {
+        throw FileError("cannot read '" + name_ + "': " + std::strerror(errno));
+      }
+      filled_ += got;
+      if (at_start_) skip_byte_order_mark();  // the first read fills 64 bytes or ends the file
+      if (got == 0) {
+        consumed_ = filled_;
+        break;
+      }
+      size_t last_break = std::string_view(text() + searched, filled_ - searched).rfind('\n');
+      if (last_break != std::string_view::npos) {
+        consumed_ = searched + last_break + 1;
+        break;
+      }
+    }
+    chunk = text();
+    size = consumed_;
+    return size != 0;
+  }
+
+  // Whether reading stopped at a line longer than kMaxChunkBytes, the first one not handed out.
+  bool line_too_long() const { return line_too_long_; }
+
+ private:
+  char* text() { return buffer_.get() + 1; }
+
+  void allocate(size_t capacity) {
+    size_t bytes = 1 + capacity + kRoomAfter;
+    buffer_ = std::make_unique_for_overwrite<char[]>(bytes);
+    advise_huge_pages(buffer_.get(), bytes);
+    capacity_ = capacity;
+  }
+
+  // Makes room for a line longer than the buffer.
+  void grow() {
+    std::unique_ptr<char[]> old = std::move(buffer_);
+    allocate(std::min(2 * capacity_, kMaxChunkBytes));
+    std::memcpy(text(), old.get() + 1, filled_);
+  }
+
+  void skip_byte_order_mark() {
+    at_start_ = false;
+    if (std::string_view(text(), filled_).starts_with("\xEF\xBB\xBF")) {
+      std::memmove(text(), text() + 3, filled_ - 3);
+      filled_ -= 3;
+    }
+  }
+
+  std::FILE* file_;
+  const std::string& name_;
+  std::unique_ptr<char[]> buffer_;
+  size_t capacity_ = 0;
+  size_t filled_ = 0;    // bytes of text in the buffer
+  size_t consumed_ = 0;  // bytes of them handed out as the current chunk
+  bool at_start_ = true;
+  bool line_too_long_ = false;
+};
+
+// Builds the records of one file, chunk by chunk. A chunk's lines are joined into one JSON
+// array and parsed once into a document that is kept. When the scan cannot vouch for the line
+// structure, or the parse fails, every line is parsed alone to name the first bad one.
 class RecordsBuilder {
  public:
-  explicit RecordsBuilder(const std::string& file) : file_(file) { chunk_.reserve(kChunkBytes); }
-
-  void add_line(std::string_view line, size_t line_number) {
-    if (is_blank(line)) return;
-    simdjson::dom::element ignored;
-    simdjson::error_code error = line_parser_.parse(line.data(), line.size()).get(ignored);
-    if (error != simdjson::SUCCESS) {
-      throw ValueError(file_ + ":" + std::to_string(line_number) + ": " + describe(error));
+  // `file_bytes` is the size of the file when known, otherwise 0.
+  RecordsBuilder(const std::string& file, size_t chunk_bytes, size_t file_bytes)
+      : file_(file), file_bytes_(file_bytes) {
+    // Sized for a whole chunk up front so that its buffers are not reallocated, and faulted
+    // in again, whenever a chunk comes out a little longer than the ones before. The array
+    // around the lines adds a level of nesting that a line alone does not have.
+    if (chunk_parser_.allocate(chunk_bytes + 2, simdjson::DEFAULT_MAX_DEPTH + 1) !=
+        simdjson::SUCCESS) {
+      throw ValueError(file_ + ": out of memory while reading");
     }
-    chunk_.push_back(chunk_.empty() ? '[' : ',');
-    chunk_.append(line);
-    line_numbers_.push_back(line_number);
-    if (chunk_.size() >= kChunkBytes) flush();
+  }
+
+  // Adds the records of `chunk`, the whole lines that follow those added before. Overwrites
+  // the byte before the chunk and the line breaks in it.
+  void add_chunk(char* chunk, size_t size) {
+    lines_.clear();
+    LineScanner scanner(std::string_view(chunk, size), lines_);
+    bool lines_stay_apart = scanner.scan();
+    if (!lines_.empty()) {
+      if (line_numbers_.capacity() == 0) reserve_line_numbers(size);
+      if (!lines_stay_apart) check_each_line_alone(chunk);
+      std::string_view array = join_into_array(chunk);
+      simdjson::error_code error = parse_into_new_document(array);
+      if (error != simdjson::SUCCESS) {
+        check_each_line_alone(chunk);
+        throw ValueError(file_ + ": " + simdjson::error_message(error));
+      }
+    }
+    first_line_number_ += scanner.line_count();
+  }
+
+  // Throws the error for the line after those added, as parsing it alone would.
+  [[noreturn]] void reject_next_line(simdjson::error_code error) const {
+    throw ValueError(file_ + ":" + std::to_string(first_line_number_) + ": " + describe(error));
   }
 
   Records finish() {
-    flush();
     records_.set_source(file_, std::move(line_numbers_));
     return std::move(records_);
   }
 
  private:
-  void flush() {
-    if (chunk_.empty()) return;
-    chunk_.push_back(']');
+  // Throws ValueError naming the first line of the chunk that is not exactly one JSON value.
+  void check_each_line_alone(const char* chunk) {
+    for (const LineSpan& line : lines_) {
+      simdjson::dom::element ignored;
+      simdjson::error_code error =
+          line_parser_.parse(chunk + line.begin, line.end - line.begin, false).get(ignored);
+      if (error != simdjson::SUCCESS) {
+        throw ValueError(file_ + ":" + std::to_string(first_line_number_ + line.index) + ": " +
+                         describe(error));
+      }
+    }
+  }
+
+  // Reserves room for the line numbers of the whole file, guessed from the first chunk, in
+  // huge pages: filling a vector of a million numbers page by page costs more than the rest
+  // of the bookkeeping. A wrong guess only costs that again.
+  void reserve_line_numbers(size_t chunk_size) {
+    double lines_per_byte = static_cast<double>(lines_.size()) / static_cast<double>(chunk_size);
+    auto expected = static_cast<size_t>(1.05 * lines_per_byte * static_cast<double>(file_bytes_));
+    line_numbers_.reserve(std::max(expected, lines_.size()));
+    advise_huge_pages(line_numbers_.data(), line_numbers_.capacity() * sizeof(size_t));
+  }
+
+  std::string_view join_into_array(char* chunk) {
+    chunk[-1] = '[';
+    for (const LineSpan& line : lines_) chunk[line.end] = ',';
+    size_t close = lines_.back().end;
+    chunk[close] = ']';
+    return std::string_view(chunk - 1, close + 2);
+  }
+
+  simdjson::error_code parse_into_new_document(std::string_view array) {
+    if (array.size() > chunk_parser_.max_capacity()) return simdjson::CAPACITY;
     auto document = std::make_unique<simdjson::dom::document>();
-    if (document->allocate(chunk_.size()) != simdjson::SUCCESS) {
+    if (document->allocate(array.size()) != simdjson::SUCCESS) {
       throw ValueError(file_ + ": out of memory while reading");
     }
-    advise_huge_pages(document->tape.get(), (chunk_.size() + 3) * sizeof(uint64_t));
-    advise_huge_pages(document->string_buf.get(), 5 * chunk_.size() / 3);
-    simdjson::dom::element root;
+    advise_huge_pages(document->tape.get(), (array.size() + 3) * sizeof(uint64_t));
+    advise_huge_pages(document->string_buf.get(), 5 * array.size() / 3);
+    simdjson::dom::array elements;
     simdjson::error_code error =
-        chunk_parser_.parse_into_document(*document, chunk_.data(), chunk_.size()).get(root);
-    if (error != simdjson::SUCCESS) {  // every line parsed alone, so this is not the input
-      throw ValueError(file_ + ": " + simdjson::error_message(error));
-    }
+        chunk_parser_.parse_into_document(*document, array.data(), array.size(), false)
+            .get(elements);
+    if (error != simdjson::SUCCESS) return error;
+    // After the scan every comma put between lines separates two elements, so only a line
+    // holding more than one value, such as "1, 2", can make the counts differ.
+    if (elements.size() != lines_.size()) return simdjson::TAPE_ERROR;
     records_.append_document(std::move(document));
-    chunk_.clear();
+    for (const LineSpan& line : lines_) line_numbers_.push_back(first_line_number_ + line.index);
+    return simdjson::SUCCESS;
   }
 
   const std::string& file_;
+  size_t file_bytes_;
   simdjson::dom::parser line_parser_;
   simdjson::dom::parser chunk_parser_;
-  std::string chunk_;
+  std::vector<LineSpan> lines_;   // of the current chunk
+  size_t first_line_number_ = 1;  // of the current chunk
   std::vector<size_t> line_numbers_;
   Records records_;
 };
@@ -128,36 +420,35 @@ std::unique_ptr<std::FILE, FileCloser> open_for_reading(const std::string& file)
   return handle;
 }
 
+// The size of a regular file, or 0 when it has none to tell (a pipe, say) or is empty.
+size_t file_bytes(const std::string& file) {
+  std::error_code error;
+  if (!std::filesystem::is_regular_file(file, error)) return 0;
+  uintmax_t size = std::filesystem::file_size(file, error);
+  return error ? 0 : static_cast<size_t>(size);
+}
+
+// A smaller file is read in one chunk of its own size, with no buffer or parser sized for more.
+size_t chunk_bytes_for(size_t file_bytes, size_t chunk_bytes) {
+  if (file_bytes == 0 || file_bytes >= chunk_bytes) return chunk_bytes;
+  return std::max(file_bytes + 1, kMinChunkBytes);  // + 1 meets the end of the file at once
+}
+
 }  // namespace
+
+JsonReader::JsonReader(size_t chunk_bytes)
+    : chunk_bytes_(std::clamp(chunk_bytes, kMinChunkBytes, kMaxChunkBytes)) {}
 
 Records JsonReader::read_jsonl(const std::string& file) const {
   auto handle = open_for_reading(file);
-  RecordsBuilder builder(file);
-  std::vector<char> block(kReadBlockBytes);
-  std::string partial;  // a line cut by the end of a block
-  size_t line_number = 0;
-  bool at_start = true;
-  while (size_t got = std::fread(block.data(), 1, block.size(), handle.get())) {
-    std::string_view rest(block.data(), got);
-    if (at_start && rest.substr(0, 3) == "\xEF\xBB\xBF") rest.remove_prefix(3);
-    at_start = false;
-    for (size_t end; (end = rest.find('\n')) != std::string_view::npos;) {
-      ++line_number;
-      if (partial.empty()) {
-        builder.add_line(rest.substr(0, end), line_number);
-      } else {
-        partial.append(rest.substr(0, end));
-        builder.add_line(partial, line_number);
-        partial.clear();
-      }
-      rest.remove_prefix(end + 1);
-    }
-    partial.append(rest);
-  }
-  if (std::ferror(handle.get())) {
-    throw FileError("cannot read '" + file + "': " + std::strerror(errno));
-  }
-  if (!partial.empty()) builder.add_line(partial, line_number + 1);
+  size_t total_bytes = file_bytes(file);
+  size_t chunk_bytes = chunk_bytes_for(total_bytes, chunk_bytes_);
+  ChunkReader reader(handle.get(), file, chunk_bytes);
+  RecordsBuilder builder(file, chunk_bytes, total_bytes);
+  char* chunk;
+  size_t size;
+  while (reader.next(chunk, size)) builder.add_chunk(chunk, size);
+  if (reader.line_too_long()) builder.reject_next_line(simdjson::CAPACITY);
   return builder.finish();
 }
 
