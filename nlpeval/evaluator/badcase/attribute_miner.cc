@@ -69,7 +69,7 @@ Label2PredData AttributeMiner::generate(const Record& label, const Record& predi
   const Tuple2Triple pred = _get_tuple2triple(prediction.get_array("subjects"));
   Label2PredData result(id_, std::string(text), {});
   result.desc.reserve(gold.size() + pred.size());
-  badcase::for_each_in_union(gold, pred, [&](const Triple* gold_triple, const Triple* pred_triple) {
+  for_each_in_union(gold, pred, [&](const Triple* gold_triple, const Triple* pred_triple) {
     result.desc.push_back(describe_pair(gold_triple, pred_triple));
   });
   return result;
@@ -83,8 +83,7 @@ AttributeMiner::Tuple2Triple AttributeMiner::_get_tuple2triple(const RecordArray
     const RecordArray attributes = subject.get_array("attributes");
     for (const Record attribute : attributes) {
       Triple triple = read_triple(subject, subject_text, attribute);
-      std::string key =
-          badcase::pair_key({subject_text, triple.value_text, triple.value_offset.key_text()});
+      std::string key = pair_key({subject_text, triple.value_text, triple.value_offset.key_text()});
       tuple2triple.insert_or_assign(std::move(key), std::move(triple));
     }
   }

@@ -9,8 +9,8 @@
 #include <string_view>
 
 #include "nlpeval/core/offset.h"
+#include "nlpeval/core/pair_map.h"
 #include "nlpeval/core/record.h"
-#include "nlpeval/evaluator/badcase/pair_union.h"
 #include "nlpeval/evaluator/badcase/types.h"
 
 namespace nlpeval {
@@ -32,7 +32,7 @@ class AttributeMiner {
     Record attribute;  // the attribute "type", read as a string only where it is needed
   };
   // (subject text, value text, value offset) to the last triple on it.
-  using Tuple2Triple = badcase::PairMap<Triple>;
+  using Tuple2Triple = PairMap<Triple>;
 
   // Returns the instance's badcase record: index `id_`, the gold text, and one Desc per pair
   // on either side, gold pairs first. Each Desc gets entity and value (the two texts), tag

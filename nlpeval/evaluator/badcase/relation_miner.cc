@@ -109,10 +109,9 @@ Label2PredData RelationMiner::generate(const Record& label, const Record& predic
   const Tuple2Triple pred = _get_tuple2triple(prediction.get_array("relations"));
   Label2PredData result(id_, std::string(text), {});
   result.desc.reserve(gold.size() + pred.size());
-  badcase::for_each_in_union(gold, pred,
-                             [&](const Record* gold_relation, const Record* pred_relation) {
-                               result.desc.push_back(describe_pair(gold_relation, pred_relation));
-                             });
+  for_each_in_union(gold, pred, [&](const Record* gold_relation, const Record* pred_relation) {
+    result.desc.push_back(describe_pair(gold_relation, pred_relation));
+  });
   return result;
 }
 
@@ -121,8 +120,8 @@ RelationMiner::Tuple2Triple RelationMiner::_get_tuple2triple(const RecordArray& 
   for (const Record relation : triples) {
     const auto [first, second] = in_text_order(relation);
     tuple2triple.insert_or_assign(
-        badcase::pair_key({first.record.get_string("text"), first.offset.key_text(),
-                           second.record.get_string("text"), second.offset.key_text()}),
+        pair_key({first.record.get_string("text"), first.offset.key_text(),
+                  second.record.get_string("text"), second.offset.key_text()}),
         relation);
   }
   return tuple2triple;

@@ -6,8 +6,8 @@
 #include <cstdint>
 #include <string>
 
+#include "nlpeval/core/pair_map.h"
 #include "nlpeval/core/record.h"
-#include "nlpeval/evaluator/badcase/pair_union.h"
 #include "nlpeval/evaluator/badcase/types.h"
 
 namespace nlpeval {
@@ -18,7 +18,7 @@ namespace nlpeval {
 class RelationMiner {
  public:
   // Unordered mention pair to the last relation record on it.
-  using Tuple2Triple = badcase::PairMap<Record>;
+  using Tuple2Triple = PairMap<Record>;
 
   // Returns the instance's badcase record: index `id_`, the gold text, and one Desc per mention
   // pair related on either side, gold pairs first. Each Desc gets head_entity and tail_entity

@@ -40,7 +40,9 @@ AttributeMapper::AttributeMap AttributeMapper::_get_tuple2attribute(const Record
       attribute.expect_object("attribute");
       const Mention value = Mention::read(mention_at(attribute, "value"));
       AttributePair pair{head.offset, value.offset, attribute.at("type")};
-      tuple2attribute.insert_or_assign(key.build(head, value), std::move(pair));
+      tuple2attribute.insert_or_assign(
+          key.build({head.text, head.offset.key_text(), value.text, value.offset.key_text()}),
+          std::move(pair));
     }
   }
   return tuple2attribute;

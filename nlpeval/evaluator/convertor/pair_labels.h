@@ -6,24 +6,16 @@
 // lined up over the union of their pairs, with "na" where a side lacks a pair, and every other
 // position labelled with a type plus the order in which the pair's two mentions start.
 
-#include <tsl/ordered_map.h>
-
-#include <charconv>
 #include <cstddef>
-#include <iterator>
 #include <string>
 #include <string_view>
 
 #include "nlpeval/core/offset.h"
+#include "nlpeval/core/pair_map.h"
 #include "nlpeval/core/record.h"
 #include "nlpeval/core/tag_vocabulary.h"
 
 namespace nlpeval {
-
-// Pair key to one side's record of that pair, in order of first insertion: a later record on
-// the same pair replaces the earlier one and keeps its place.
-template <typename Value>
-using PairMap = tsl::ordered_map<std::string, Value>;
 
 // The mention record under `key` of `owner`. Throws KeyError when absent and TypeError naming
 // the key unless it is an object.
@@ -42,30 +34,6 @@ struct Mention {
   static Mention read(const Record& mention) {
     return {mention.get_string("text"), Offset::read(mention)};
   }
-};
-
-// Builds pair keys in one reused buffer, so a pair already in a map costs no allocation. Each
-// part is written as its byte length, a colon and its bytes: no two different pairs share a
-// key, as they would with bare concatenation ("a1" at 2 and "a" at 12 both giving "a12").
-class PairKeyBuilder {
- public:
-  const std::string& build(const Mention& first, const Mention& second) {
-    key_.clear();
-    append_part(first.text);
-    append_part(first.offset.key_text());
-    append_part(second.text);
-    append_part(second.offset.key_text());
-    return key_;
-  }
-
- private:
-  void append_part(std::string_view part) {
-    char digits[24];
-    char* const end = std::to_chars(std::begin(digits), std::end(digits), part.size()).ptr;
-    key_.append(digits, end).append(1, ':').append(part);
-  }
-
-  std::string key_;
 };
 
 // The label of one side's pair: its type, followed by "(e1,e2)" when the first mention starts
@@ -102,17 +70,11 @@ void append_pair_labels(const PairMap<Value>& gold_pairs, const PairMap<Value>& 
   const size_t pred_size = pred.size();
   try {
     const TagId na = vocabulary.intern("na");
-    for (const auto& [key, value] : gold_pairs) {
-      gold.push_back(label_of(value).id(vocabulary));
-      const auto predicted = pred_pairs.find(key);
-      pred.push_back(predicted == pred_pairs.end() ? na
-                                                   : label_of(predicted->second).id(vocabulary));
-    }
-    for (const auto& [key, value] : pred_pairs) {
-      if (gold_pairs.contains(key)) continue;
-      gold.push_back(na);
-      pred.push_back(label_of(value).id(vocabulary));
-    }
+    for_each_in_union(gold_pairs, pred_pairs,
+                      [&](const Value* gold_value, const Value* pred_value) {
+                        gold.push_back(gold_value ? label_of(*gold_value).id(vocabulary) : na);
+                        pred.push_back(pred_value ? label_of(*pred_value).id(vocabulary) : na);
+                      });
   } catch (...) {
     gold.resize(gold_size);
     pred.resize(pred_size);

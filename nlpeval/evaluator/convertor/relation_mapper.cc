@@ -42,7 +42,9 @@ RelationMapper::RelationMap RelationMapper::_get_tuple2relation(const Record& re
     relation.expect_object("relation");
     const Mention head = Mention::read(mention_at(relation, "head"));
     const Mention tail = Mention::read(mention_at(relation, "tail"));
-    tuple2relation.insert_or_assign(key.build(head, tail), relation);
+    tuple2relation.insert_or_assign(
+        key.build({head.text, head.offset.key_text(), tail.text, tail.offset.key_text()}),
+        relation);
   }
   return tuple2relation;
 }

@@ -49,7 +49,7 @@ const M a{"a", "0"}, b{"b", "5"}, c{"c", "7"};
 TEST(PairLabels, KeysOfDifferentPairsDifferAndIntegerOffsetsMeetTheirDecimalText) {
   using S = std::string_view;
   auto key = [](S head, Offset head_offset, S tail, Offset tail_offset) {
-    return PairKeyBuilder().build({head, head_offset}, {tail, tail_offset});
+    return pair_key({head, head_offset.key_text(), tail, tail_offset.key_text()});
   };
   EXPECT_EQ(key("a", Offset(5), "b", Offset(12)), key("a", Offset(S("5")), "b", Offset(S("12"))));
   const std::set<std::string> keys{
