@@ -12,11 +12,7 @@ DirectedLabel label_of(const AttributePair& pair) {
 
 std::pair<std::vector<std::string>, std::vector<std::string>> AttributeMapper::convert(
     const Record& label, const Record& prediction, std::optional<int64_t> index) const {
-  TagVocabulary vocabulary;
-  TagIdSequence gold;
-  TagIdSequence pred;
-  convert_labels(label, prediction, index, vocabulary, gold, pred);
-  return {vocabulary.strings(gold), vocabulary.strings(pred)};
+  return labels_as_text(*this, label, prediction, index);
 }
 
 void AttributeMapper::convert_labels(const Record& label, const Record& prediction,

@@ -7,8 +7,12 @@
 // position labelled with a type plus the order in which the pair's two mentions start.
 
 #include <cstddef>
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "nlpeval/core/offset.h"
 #include "nlpeval/core/pair_map.h"
@@ -80,6 +84,18 @@ void append_pair_labels(const PairMap<Value>& gold_pairs, const PairMap<Value>& 
     pred.resize(pred_size);
     throw;
   }
+}
+
+// A pair mapper's `convert`, through its convert_labels: the labels of one instance as text.
+template <typename Mapper>
+std::pair<std::vector<std::string>, std::vector<std::string>> labels_as_text(
+    const Mapper& mapper, const Record& label, const Record& prediction,
+    std::optional<int64_t> index) {
+  TagVocabulary vocabulary;
+  TagIdSequence gold;
+  TagIdSequence pred;
+  mapper.convert_labels(label, prediction, index, vocabulary, gold, pred);
+  return {vocabulary.strings(gold), vocabulary.strings(pred)};
 }
 
 }  // namespace nlpeval
