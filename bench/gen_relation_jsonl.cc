@@ -11,11 +11,12 @@
 #include <utility>
 #include <vector>
 
-#include "gen_text.h"
+#include "gen_support.h"
 
 namespace {
 
 using nlpeval::bench::make_text;
+using nlpeval::bench::predict;
 
 const char* const kTypes[] = {"founded_by", "located_in", "works_for", "born_in", "part_of"};
 
@@ -64,41 +65,23 @@ Relation distort(std::mt19937_64& random, Relation relation) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc < 4) {
-    std::fprintf(stderr, "usage: %s GOLD PRED INSTANCES [SEED]\n", argv[0]);
-    return 2;
-  }
-  FILE* gold = std::fopen(argv[1], "w");
-  FILE* pred = std::fopen(argv[2], "w");
-  if (!gold || !pred) {
-    std::perror("nlpeval_gen_relation_jsonl");
-    return 1;
-  }
-  long instances = std::atol(argv[3]);
-  std::mt19937_64 random(argc > 4 ? std::strtoull(argv[4], nullptr, 10) : 1);
-  for (long n = 0; n < instances; ++n) {
-    const int length = 20 + static_cast<int>(random() % 101);
-    const std::string text = make_text(random, length);
-    std::vector<Relation> gold_relations, pred_relations;
-    for (int r = 0; r < 4; ++r) {
-      Relation relation{make_mention(random, length), make_mention(random, length),
-                        kTypes[random() % 5]};
-      gold_relations.push_back(relation);
-      const int roll = static_cast<int>(random() % 100);
-      if (roll < 85) {
-        pred_relations.push_back(relation);
-      } else if (roll < 95) {
-        pred_relations.push_back(distort(random, relation));
-      }  // else dropped
-    }
-    if (random() % 10 == 0) {
-      pred_relations.push_back(
-          {make_mention(random, length), make_mention(random, length), kTypes[random() % 5]});
-    }
-    std::fputs(record(text, gold_relations).c_str(), gold);
-    std::fputs(record(text, pred_relations).c_str(), pred);
-  }
-  std::fclose(gold);
-  std::fclose(pred);
-  return 0;
+  return nlpeval::bench::generate_files(
+      argc, argv, [](std::mt19937_64& random, int length, FILE* gold, FILE* pred) {
+        const std::string text = make_text(random, length);
+        std::vector<Relation> gold_relations, pred_relations;
+        for (int r = 0; r < 4; ++r) {
+          Relation relation{make_mention(random, length), make_mention(random, length),
+                            kTypes[random() % 5]};
+          gold_relations.push_back(relation);
+          predict(
+              random, relation, [&](Relation kept) { return distort(random, kept); },
+              pred_relations);
+        }
+        if (random() % 10 == 0) {
+          pred_relations.push_back(
+              {make_mention(random, length), make_mention(random, length), kTypes[random() % 5]});
+        }
+        std::fputs(record(text, gold_relations).c_str(), gold);
+        std::fputs(record(text, pred_relations).c_str(), pred);
+      });
 }

@@ -52,7 +52,7 @@ Scoring scoring_for(std::string_view type_) {
   throw_unscorable(type_);
 }
 
-// Scores what a mapper produced: each kind (flat labels, tag sequences, word spans) goes to
+// Scores what a mapper produced: each kind (tag sequences, flat labels) goes to
 // the scoring function that takes it.
 // Tag sequences ("ner", "event", "pos") are counted while they are mapped and arrive here as
 // chunk counts.
@@ -90,12 +90,11 @@ std::optional<EntityCount> entity_counts_if_named(const EvaluateOptions& options
   return read_entity_count(options.entity_count_file);
 }
 
-void write_badcase_if_asked(std::string_view type_,
-                            const std::vector<Label2PredData>& label2preddataset,
-                            const EvaluateOptions& options) {
+// "dp" mines nothing; a badcase file still goes through generate_badcase, which has no
+// columns for it.
+void write_dp_badcase_if_asked(const EvaluateOptions& options) {
   if (!wants_badcase(options)) return;
-  generate_badcase(type_, label2preddataset, *options.badcase_file, options.is_merge,
-                   options.entity_count_file);
+  generate_badcase("dp", {}, *options.badcase_file, options.is_merge, options.entity_count_file);
 }
 
 // Validation, registry, the instance loop, scoring, printing and the spreadsheet of a record
@@ -115,23 +114,21 @@ ScoreResult evaluate_records(std::string_view type_, const Records& true_list,
   const BadcaseSink keep = [&](Label2PredData&& record) { sheet->add(record); };
   ScoreResult score = std::visit(
       [&]<typename Mapper, typename Miner>(const Mapper* mapper, const Miner* miner) {
+        static_assert(TagMapper<Mapper> || LabelMapper<Mapper>,
+                      "a registered mapper writes tag or label ids");
         if constexpr (TagMapper<Mapper>) {
           return score_mapped(
               type_,
               count_instances(*mapper, *miner, true_list, pred_list, sheet.has_value(),
                               entity2count, options.evaluate_labels, keep),
               options);
-        } else if constexpr (LabelMapper<Mapper>) {
+        } else {
           TagVocabulary vocabulary;
           TagIdSequence y_true;
           TagIdSequence y_pred;
           collect_labels(*mapper, *miner, true_list, pred_list, sheet.has_value(), entity2count,
                          options.evaluate_labels, keep, vocabulary, y_true, y_pred);
           return score_mapped(type_, vocabulary, y_true, y_pred, options);
-        } else {  // word spans are collected and scored whole
-          auto mapped = map_instances(*mapper, *miner, true_list, pred_list, sheet.has_value(),
-                                      entity2count, options.evaluate_labels, keep);
-          return score_mapped(type_, mapped.y_true, mapped.y_pred, options);
         }
       },
       convertor, badcase_generator);
@@ -315,7 +312,7 @@ EvaluateResult evaluate(std::string_view type_, const ConllLines& true_list,
   }
   entity_counts_if_named(options);  // read and checked for every type, used by "ner" alone
   DpResult result = dp_score(true_list, pred_list, options.do_print);
-  write_badcase_if_asked(type_, {}, options);
+  write_dp_badcase_if_asked(options);
   return result;
 }
 
