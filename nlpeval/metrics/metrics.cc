@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <memory>
 #include <numeric>
 #include <utility>
 
@@ -73,6 +74,11 @@ bool same_label(std::string_view a, std::string_view b) {
   return at == a.size() ||
          load_tail(a.data() + at, a.size() - at) == load_tail(b.data() + at, b.size() - at);
 }
+
+}  // namespace
+
+// The per-label counts live outside the anonymous namespace, since LabelTally keeps them.
+namespace tally {
 
 // Dense ids for the distinct labels of the data, in order of first sight: an open-addressing
 // table that is at most half full. The views point into the caller's lists, which outlive
@@ -179,6 +185,56 @@ DataCounts count_data(const Labels& y_true, const Labels& y_pred) {
   return data;
 }
 
+// The same over ids `names` names: a count per id, then per name, without hashing a position.
+DataCounts count_ids(std::span<const std::string_view> names, std::span<const uint32_t> y_true,
+                     std::span<const uint32_t> y_pred) {
+  Counts by_id;
+  by_id.resize(names.size());
+  int64_t agreements = 0;
+  for (size_t i = 0; i < y_true.size(); ++i) {
+    uint32_t gold = y_true[i];
+    uint32_t predicted = y_pred[i];
+    if (gold >= names.size() || predicted >= names.size()) {
+      throw IndexError("label id " + std::to_string(std::max(gold, predicted)) + " out of range (" +
+                       std::to_string(names.size()) + " names)");
+    }
+    ++by_id.truth[gold];
+    ++by_id.pred[predicted];
+    if (gold == predicted) {
+      ++by_id.tp[gold];
+      ++agreements;
+    }
+  }
+  // Ids in order of first sight, as count_data gives them; an id that occurs nowhere is no
+  // label of the data.
+  DataCounts data;
+  data.size = y_true.size();
+  data.agreements = agreements;
+  std::vector<bool> seen(names.size(), false);
+  auto add = [&](uint32_t id) {
+    if (seen[id]) return;
+    seen[id] = true;
+    size_t index = data.index.intern(names[id]);
+    data.counts.resize(data.index.size());
+    data.counts.tp[index] += by_id.tp[id];
+    data.counts.pred[index] += by_id.pred[id];
+    data.counts.truth[index] += by_id.truth[id];
+  };
+  for (size_t i = 0; i < y_true.size() && data.index.size() < names.size(); ++i) {
+    add(y_true[i]);
+    add(y_pred[i]);
+  }
+  return data;
+}
+
+}  // namespace tally
+
+namespace {
+
+using tally::Counts;
+using tally::DataCounts;
+using tally::LabelIndex;
+
 // The counts of the scored labels, in the order of the label list.
 struct ScoredLabels {
   std::vector<std::string_view> names;
@@ -227,12 +283,16 @@ ScoredLabels listed_labels(const DataCounts& data, const std::vector<std::string
   return scored;
 }
 
+ScoredLabels scored_labels(const DataCounts& data,
+                           const std::optional<std::vector<std::string>>& labels) {
+  return labels ? listed_labels(data, *labels) : default_labels(data);
+}
+
 template <typename Labels>
 ScoredLabels count_labels(const Labels& y_true, const Labels& y_pred,
                           const std::optional<std::vector<std::string>>& labels) {
   check_lengths(y_true, y_pred);
-  DataCounts data = count_data(y_true, y_pred);
-  return labels ? listed_labels(data, *labels) : default_labels(data);
+  return scored_labels(tally::count_data(y_true, y_pred), labels);
 }
 
 struct Scores {
@@ -310,11 +370,11 @@ ReportRow average_row(std::string name, const Scores& scores, int64_t support) {
   return ReportRow{std::move(name), scores.precision, scores.recall, scores.f1, support};
 }
 
-template <typename Labels>
-std::string report(const Labels& y_true, const Labels& y_pred,
-                   const std::optional<std::vector<std::string>>& labels, int digits) {
+void check_digits(int digits) {
   if (digits < 0) throw ValueError("digits must not be negative, got " + std::to_string(digits));
-  ScoredLabels scored = count_labels(y_true, y_pred, labels);
+}
+
+std::string report_of(const ScoredLabels& scored, int digits) {
   const Counts& counts = scored.counts;
 
   std::vector<ReportRow> rows;
@@ -334,7 +394,62 @@ std::string report(const Labels& y_true, const Labels& y_pred,
   return format_report(rows, averages, digits);
 }
 
+template <typename Labels>
+std::string report(const Labels& y_true, const Labels& y_pred,
+                   const std::optional<std::vector<std::string>>& labels, int digits) {
+  check_digits(digits);
+  return report_of(count_labels(y_true, y_pred, labels), digits);
+}
+
 }  // namespace
+
+struct LabelTally::Data {
+  DataCounts counts;
+};
+
+LabelTally::LabelTally(views::Labels y_true, views::Labels y_pred) {
+  check_lengths(y_true, y_pred);
+  data_ = std::make_unique<Data>(Data{tally::count_data(y_true, y_pred)});
+}
+
+LabelTally::LabelTally(std::span<const std::string_view> names, std::span<const uint32_t> y_true,
+                       std::span<const uint32_t> y_pred) {
+  check_lengths(y_true, y_pred);
+  data_ = std::make_unique<Data>(Data{tally::count_ids(names, y_true, y_pred)});
+}
+
+LabelTally::~LabelTally() = default;
+LabelTally::LabelTally(LabelTally&&) noexcept = default;
+LabelTally& LabelTally::operator=(LabelTally&&) noexcept = default;
+
+std::vector<std::string> LabelTally::labels() const {
+  ScoredLabels scored = default_labels(data_->counts);
+  return {scored.names.begin(), scored.names.end()};
+}
+
+double LabelTally::precision_score(const std::optional<std::vector<std::string>>& labels,
+                                   std::string_view average) const {
+  Average mode = parse_average(average);
+  return average_scores(scored_labels(data_->counts, labels).counts, mode).precision;
+}
+
+double LabelTally::recall_score(const std::optional<std::vector<std::string>>& labels,
+                                std::string_view average) const {
+  Average mode = parse_average(average);
+  return average_scores(scored_labels(data_->counts, labels).counts, mode).recall;
+}
+
+double LabelTally::f1_score(const std::optional<std::vector<std::string>>& labels,
+                            std::string_view average) const {
+  Average mode = parse_average(average);
+  return average_scores(scored_labels(data_->counts, labels).counts, mode).f1;
+}
+
+std::string LabelTally::classification_report(const std::optional<std::vector<std::string>>& labels,
+                                              int digits) const {
+  check_digits(digits);
+  return report_of(scored_labels(data_->counts, labels), digits);
+}
 
 double precision_score(const std::vector<std::string>& y_true,
                        const std::vector<std::string>& y_pred,

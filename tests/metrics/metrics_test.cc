@@ -93,6 +93,69 @@ Primitives over_views(const std::vector<std::string_view>& y_true,
   };
 }
 
+// Through one LabelTally of the lists, built for each call so that each call meets its
+// errors; accuracy, which a tally does not give, from the views.
+Primitives over_tally(const std::vector<std::string_view>& y_true,
+                      const std::vector<std::string_view>& y_pred) {
+  auto tally = [&] { return LabelTally(views::Labels(y_true), views::Labels(y_pred)); };
+  return {
+      [=](const OptionalLabels& labels, std::string_view average) {
+        return tally().precision_score(labels, average);
+      },
+      [=](const OptionalLabels& labels, std::string_view average) {
+        return tally().recall_score(labels, average);
+      },
+      [=](const OptionalLabels& labels, std::string_view average) {
+        return tally().f1_score(labels, average);
+      },
+      [&] { return views::accuracy_score(views::Labels(y_true), views::Labels(y_pred)); },
+      [=](const OptionalLabels& labels, int digits) {
+        return tally().classification_report(labels, digits);
+      },
+  };
+}
+
+// The lists as ids of their distinct labels, named in order of first sight, plus an unused
+// name, which must not count as a label of the data.
+struct IdLists {
+  std::vector<std::string_view> names;
+  std::vector<uint32_t> y_true;
+  std::vector<uint32_t> y_pred;
+};
+
+IdLists ids_of(const std::vector<std::string_view>& y_true,
+               const std::vector<std::string_view>& y_pred) {
+  IdLists lists;
+  auto id_of = [&](std::string_view label) {
+    auto found = std::find(lists.names.begin(), lists.names.end(), label);
+    if (found == lists.names.end()) found = lists.names.insert(found, label);
+    return static_cast<uint32_t>(found - lists.names.begin());
+  };
+  for (std::string_view label : y_true) lists.y_true.push_back(id_of(label));
+  for (std::string_view label : y_pred) lists.y_pred.push_back(id_of(label));
+  lists.names.push_back("never used");
+  return lists;
+}
+
+Primitives over_ids(const IdLists& ids, const Primitives& views_run) {
+  auto tally = [&] { return LabelTally(ids.names, ids.y_true, ids.y_pred); };
+  return {
+      [=](const OptionalLabels& labels, std::string_view average) {
+        return tally().precision_score(labels, average);
+      },
+      [=](const OptionalLabels& labels, std::string_view average) {
+        return tally().recall_score(labels, average);
+      },
+      [=](const OptionalLabels& labels, std::string_view average) {
+        return tally().f1_score(labels, average);
+      },
+      views_run.accuracy,
+      [=](const OptionalLabels& labels, int digits) {
+        return tally().classification_report(labels, digits);
+      },
+  };
+}
+
 void expect_raises(const Primitives& run, const OptionalLabels& labels, int digits,
                    const std::string& kind) {
   auto kind_of = [](auto&& body) -> std::string {
@@ -163,7 +226,10 @@ TEST_P(ReferenceCaseTest, ReproducesValuesAndReport) {
 
   std::vector<std::string_view> true_views(y_true.begin(), y_true.end());
   std::vector<std::string_view> pred_views(y_pred.begin(), y_pred.end());
-  for (const Primitives& run : {over_strings(y_true, y_pred), over_views(true_views, pred_views)}) {
+  const IdLists ids = ids_of(true_views, pred_views);
+  const Primitives by_views = over_views(true_views, pred_views);
+  for (const Primitives& run : {over_strings(y_true, y_pred), by_views,
+                                over_tally(true_views, pred_views), over_ids(ids, by_views)}) {
     if (expected.contains("raises")) {
       expect_raises(run, labels, digits, expected.at("raises").get<std::string>());
     } else {
@@ -236,6 +302,14 @@ TEST(Metrics, LabelsAreComparedByteForByte) {
   Strings predicted = {"e\xCC\x81", "e\xCC\x81"};
   EXPECT_DOUBLE_EQ(accuracy_score(gold, predicted), 0.5);
   EXPECT_DOUBLE_EQ(recall_score(gold, predicted, Strings{"\xC3\xA9"}), 0.0);
+}
+
+TEST(LabelTally, AnIdWithoutANameIsAnIndexError) {
+  const std::vector<std::string_view> names = {"A", "B"};
+  const std::vector<uint32_t> gold = {0, 1};
+  const std::vector<uint32_t> predicted = {1, 2};
+  EXPECT_THAT(message_of<IndexError>([&] { LabelTally(names, gold, predicted); }),
+              HasSubstr("label id 2"));
 }
 
 }  // namespace

@@ -66,10 +66,10 @@ inline DirectedLabel direct(const Offset& first, const Offset& second, const Rec
 // DirectedLabel of one side's record; a side without the pair gets "na". Labels are taken
 // gold before predicted, pair by pair, which decides the error reported first. On an error both
 // sequences are cut back to their sizes on entry: no partial instance is left behind.
-template <typename Value, typename LabelOf>
-void append_pair_labels(const PairMap<Value>& gold_pairs, const PairMap<Value>& pred_pairs,
-                        LabelOf label_of, TagVocabulary& vocabulary, TagIdSequence& gold,
-                        TagIdSequence& pred) {
+template <typename Map, typename LabelOf>
+void append_pair_labels(const Map& gold_pairs, const Map& pred_pairs, LabelOf label_of,
+                        TagVocabulary& vocabulary, TagIdSequence& gold, TagIdSequence& pred) {
+  using Value = typename Map::mapped_type;
   const size_t gold_size = gold.size();
   const size_t pred_size = pred.size();
   try {

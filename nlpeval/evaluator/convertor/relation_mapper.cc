@@ -1,5 +1,10 @@
 #include "nlpeval/evaluator/convertor/relation_mapper.h"
 
+#include <initializer_list>
+#include <string_view>
+
+#include "nlpeval/core/errors.h"
+
 namespace nlpeval {
 
 namespace {
@@ -9,6 +14,43 @@ DirectedLabel label_of(const Record& relation) {
   const Offset head = Offset::read(mention_at(relation, "head"));
   const Offset tail = Offset::read(mention_at(relation, "tail"));
   return direct(head, tail, relation.at("type"));
+}
+
+// What the label of a relation needs, kept while its pair key is read so that the label does
+// not read the record again. A missing "type" is reported when the label is taken, as before.
+struct RelationLabel {
+  Offset head;
+  Offset tail;
+  std::optional<Record> type;
+};
+
+DirectedLabel label_of(const RelationLabel& relation) {
+  if (!relation.type) throw KeyError("type");
+  return direct(relation.head, relation.tail, *relation.type);
+}
+
+// Reads the relations of one array in order: add(pair key parts, relation, head, tail).
+template <typename Add>
+void for_each_relation(const Record& relations, Add&& add) {
+  for (const Record relation : relations.as_array("relations")) {
+    relation.expect_object("relation");
+    const Mention head = Mention::read(mention_at(relation, "head"));
+    const Mention tail = Mention::read(mention_at(relation, "tail"));
+    add({head.text, head.offset.key_text(), tail.text, tail.offset.key_text()}, relation, head,
+        tail);
+  }
+}
+
+// One side's relation labels by pair key, in buffers this thread keeps from call to call.
+const ReusedPairMap<RelationLabel>::Index& label_pairs(const Record& relations,
+                                                       ReusedPairMap<RelationLabel>& pairs) {
+  pairs.clear();
+  for_each_relation(
+      relations, [&](std::initializer_list<std::string_view> parts, const Record& relation,
+                     const Mention& head, const Mention& tail) {
+        pairs.add(parts, RelationLabel{head.offset, tail.offset, relation.find("type")});
+      });
+  return pairs.index();
 }
 
 }  // namespace
@@ -24,24 +66,22 @@ void RelationMapper::convert_labels(const Record& label, const Record& predictio
                                     TagIdSequence& pred) const {
   label.expect_object("label");
   prediction.expect_object("prediction");
-  const RelationMap gold_pairs = _get_tuple2relation(label.at("relations"));
-  const RelationMap pred_pairs = _get_tuple2relation(prediction.at("relations"));
-  append_pair_labels(gold_pairs, pred_pairs, label_of, vocabulary, gold, pred);
+  thread_local ReusedPairMap<RelationLabel> gold_table;
+  thread_local ReusedPairMap<RelationLabel> pred_table;
+  const auto& gold_pairs = label_pairs(label.at("relations"), gold_table);
+  const auto& pred_pairs = label_pairs(prediction.at("relations"), pred_table);
+  append_pair_labels(
+      gold_pairs, pred_pairs, [](const RelationLabel& relation) { return label_of(relation); },
+      vocabulary, gold, pred);
 }
 
 RelationMapper::RelationMap RelationMapper::_get_tuple2relation(const Record& relations) {
-  const RecordArray records = relations.as_array("relations");
   RelationMap tuple2relation;
-  tuple2relation.reserve(records.size());
   PairKeyBuilder key;
-  for (const Record relation : records) {
-    relation.expect_object("relation");
-    const Mention head = Mention::read(mention_at(relation, "head"));
-    const Mention tail = Mention::read(mention_at(relation, "tail"));
-    tuple2relation.insert_or_assign(
-        key.build({head.text, head.offset.key_text(), tail.text, tail.offset.key_text()}),
-        relation);
-  }
+  for_each_relation(relations, [&](std::initializer_list<std::string_view> parts,
+                                   const Record& relation, const Mention&, const Mention&) {
+    tuple2relation.insert_or_assign(key.build(parts), relation);
+  });
   return tuple2relation;
 }
 

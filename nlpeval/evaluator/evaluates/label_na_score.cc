@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <string_view>
-#include <unordered_set>
 
 #include "nlpeval/metrics/confusion_matrix.h"
 #include "nlpeval/metrics/metrics.h"
@@ -15,15 +14,6 @@ constexpr std::string_view kNoRelationPair = "na(e1,e2)";
 
 using metrics::views::Labels;
 
-// Every distinct label of both lists, sorted by code point (byte order of UTF-8).
-std::vector<std::string> sorted_labels(Labels y_true, Labels y_pred) {
-  std::unordered_set<std::string_view> distinct(y_true.begin(), y_true.end());
-  distinct.insert(y_pred.begin(), y_pred.end());
-  std::vector<std::string> labels(distinct.begin(), distinct.end());
-  std::sort(labels.begin(), labels.end());
-  return labels;
-}
-
 // The plot shows the no-relation row and column first.
 std::vector<std::string> plot_columns(std::vector<std::string> labels) {
   auto na = std::find(labels.begin(), labels.end(), kNoRelation);
@@ -31,25 +21,32 @@ std::vector<std::string> plot_columns(std::vector<std::string> labels) {
   return labels;
 }
 
-// The one implementation, over views of the labels.
-ScoreResult score_views(Labels y_true, Labels y_pred, bool do_na,
-                        const std::optional<std::string>& do_plot) {
-  std::vector<std::string> all_labels = sorted_labels(y_true, y_pred);
+// The one implementation: the scores from one tally of the labels; `plot` draws the confusion
+// matrix over the given columns.
+template <typename Plot>
+ScoreResult score_tally(const metrics::LabelTally& tally, bool do_na,
+                        const std::optional<std::string>& do_plot, const Plot& plot) {
+  std::vector<std::string> all_labels = tally.labels();
   if (!do_na) {
     std::erase(all_labels, kNoRelationPair);
     std::erase(all_labels, kNoRelation);
   }
   ScoreResult result;
-  result.precision = metrics::views::precision_score(y_true, y_pred, all_labels, "micro");
-  result.recall = metrics::views::recall_score(y_true, y_pred, all_labels, "micro");
-  result.f1 = metrics::views::f1_score(y_true, y_pred, all_labels, "micro");
-  result.classification_report =
-      metrics::views::classification_report(y_true, y_pred, all_labels, 2);
-  if (do_plot && !do_plot->empty()) {
-    metrics::views::plot_confusion_matrix(y_true, y_pred, plot_columns(std::move(all_labels)),
-                                          "YlGnBu", *do_plot);
-  }
+  result.precision = tally.precision_score(all_labels, "micro");
+  result.recall = tally.recall_score(all_labels, "micro");
+  result.f1 = tally.f1_score(all_labels, "micro");
+  result.classification_report = tally.classification_report(all_labels, 2);
+  if (do_plot && !do_plot->empty()) plot(plot_columns(std::move(all_labels)), *do_plot);
   return result;
+}
+
+ScoreResult score_views(Labels y_true, Labels y_pred, bool do_na,
+                        const std::optional<std::string>& do_plot) {
+  return score_tally(metrics::LabelTally(y_true, y_pred), do_na, do_plot,
+                     [&](const std::vector<std::string>& columns, const std::string& file) {
+                       metrics::views::plot_confusion_matrix(y_true, y_pred, columns, "YlGnBu",
+                                                             file);
+                     });
 }
 
 std::vector<std::string_view> views_of(const std::vector<std::string>& labels) {
@@ -74,7 +71,16 @@ ScoreResult label_na_score(const std::vector<std::string>& y_true,
 ScoreResult label_na_score(const TagVocabulary& vocabulary, const TagIdSequence& y_true,
                            const TagIdSequence& y_pred, bool do_na,
                            const std::optional<std::string>& do_plot) {
-  return score_views(views_of(vocabulary, y_true), views_of(vocabulary, y_pred), do_na, do_plot);
+  std::vector<std::string_view> names;
+  names.reserve(vocabulary.size());
+  for (TagId id = 0; id < vocabulary.size(); ++id) names.push_back(vocabulary.tag(id));
+  // Only a picture needs the labels position by position.
+  return score_tally(metrics::LabelTally(names, y_true, y_pred), do_na, do_plot,
+                     [&](const std::vector<std::string>& columns, const std::string& file) {
+                       metrics::views::plot_confusion_matrix(views_of(vocabulary, y_true),
+                                                             views_of(vocabulary, y_pred), columns,
+                                                             "YlGnBu", file);
+                     });
 }
 
 }  // namespace nlpeval

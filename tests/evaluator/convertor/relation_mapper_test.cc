@@ -193,6 +193,17 @@ TEST(RelationMapper, LabelIdsAreOnlyAppendedAndNotAppendedOnError) {
       << "the second gold pair compares an integer with a string";
   EXPECT_EQ(gold, gold_before);
   EXPECT_EQ(pred, pred_before);
+
+  // The buffers the mapper keeps between calls hold nothing of the failed call.
+  RelationMapper().convert_labels(records[0], records[1], 2, vocabulary, gold, pred);
+  EXPECT_EQ(vocabulary.strings(gold),
+            Labels({"B-X", "O", "T(e1,e2)", "na", "na", "T(e1,e2)", "na", "na"}));
+}
+
+TEST(RelationMapper, AMissingTypeIsReportedBeforeOffsetsThatCannotBeCompared) {
+  const std::string untyped_mixed = R"({"relations": [{"head": )" + mention(a) + R"(, "tail": )" +
+                                    mention({"b", "\"5\""}) + "}]}";
+  EXPECT_EQ(message_of<KeyError>([&] { convert(untyped_mixed, instance({})); }), "'type'");
 }
 
 }  // namespace
