@@ -56,13 +56,27 @@ void Record::expect_object(std::string_view what) const {
   if (!is_object()) throw_kind(what, Kind::object);
 }
 
+namespace {
+
+// Keys are short and mostly differ early: a plain loop beats a call to memcmp for each key
+// of a record.
+bool same_key(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    if (a[i] != b[i]) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
 std::optional<Record> Record::find(std::string_view key) const {
   simdjson::dom::object object;
   if (element_.get(object) != simdjson::SUCCESS) throw_kind("record", Kind::object);
   // simdjson's own lookup stops at the first occurrence; the last one must win.
   std::optional<Record> found;
   for (simdjson::dom::key_value_pair field : object) {
-    if (field.key == key) found = Record(field.value);
+    if (same_key(field.key, key)) found = Record(field.value);
   }
   return found;
 }
@@ -133,6 +147,12 @@ void Records::append_document(std::unique_ptr<simdjson::dom::document> document)
   // large file would copy all earlier records each time.
   for (simdjson::dom::element element : array) records_.push_back(element);
   documents_.push_back(std::move(document));
+}
+
+std::vector<std::unique_ptr<simdjson::dom::document>> Records::release_documents() {
+  std::vector<std::unique_ptr<simdjson::dom::document>> documents = std::move(documents_);
+  *this = Records();
+  return documents;
 }
 
 void Records::set_source(std::string file, std::vector<size_t> line_numbers) {

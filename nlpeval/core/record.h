@@ -122,6 +122,10 @@ class Records {
   // Adds the elements of an array that was parsed into `document`, which this list keeps.
   void append_document(std::unique_ptr<simdjson::dom::document> document);
 
+  // Empties the list and hands over its documents, so that a reader can parse into their
+  // memory again. Every record taken from the list becomes invalid.
+  std::vector<std::unique_ptr<simdjson::dom::document>> release_documents();
+
   // Names the file the records were read from and the 1-based line of each record.
   void set_source(std::string file, std::vector<size_t> line_numbers);
 

@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <memory>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #if defined(__SSE2__)
@@ -298,13 +299,19 @@ class ChunkReader {
 };
 
 // Builds the records of one file, chunk by chunk. A chunk's lines are joined into one JSON
-// array and parsed once into a document that is kept. When the scan cannot vouch for the line
-// structure, or the parse fails, every line is parsed alone to name the first bad one.
+// array and parsed once into a document. When the scan cannot vouch for the line structure,
+// or the parse fails, every line is parsed alone to name the first bad one.
 class RecordsBuilder {
  public:
-  // `file_bytes` is the size of the file when known, otherwise 0.
-  RecordsBuilder(const std::string& file, size_t chunk_bytes, size_t file_bytes)
-      : file_(file), file_bytes_(file_bytes) {
+  // `file_bytes` is the size of the file when known, otherwise 0: the records of the whole file
+  // are then gathered, and their line numbers reserved for up front, each chunk in a document
+  // of its own size. A streaming reader passes `streaming`, takes the records of each chunk
+  // as they come and hands back their document, which is sized for any chunk.
+  enum class Use { whole_file, streaming };
+  RecordsBuilder(const std::string& file, size_t chunk_bytes, size_t file_bytes, Use use)
+      : file_(file),
+        file_bytes_(use == Use::whole_file ? file_bytes : 0),
+        document_bytes_(use == Use::streaming ? chunk_bytes + 2 : 0) {
     // Sized for a whole chunk up front so that its buffers are not reallocated, and faulted
     // in again, whenever a chunk comes out a little longer than the ones before. The array
     // around the lines adds a level of nesting that a line alone does not have.
@@ -314,17 +321,19 @@ class RecordsBuilder {
     }
   }
 
-  // Adds the records of `chunk`, the whole lines that follow those added before. Overwrites
-  // the byte before the chunk and the line breaks in it.
-  void add_chunk(char* chunk, size_t size) {
+  // Adds the records of `chunk`, the whole lines that follow those added before. They are
+  // parsed into `document` when it holds one, which is then taken (it grows when too small),
+  // otherwise into a new one sized for the chunk. Overwrites the byte before the chunk and
+  // the line breaks in it.
+  void add_chunk(char* chunk, size_t size, std::unique_ptr<simdjson::dom::document>& document) {
     lines_.clear();
     LineScanner scanner(std::string_view(chunk, size), lines_);
     bool lines_stay_apart = scanner.scan();
     if (!lines_.empty()) {
-      if (line_numbers_.capacity() == 0) reserve_line_numbers(size);
+      if (file_bytes_ != 0 && line_numbers_.capacity() == 0) reserve_line_numbers(size);
       if (!lines_stay_apart) check_each_line_alone(chunk);
       std::string_view array = join_into_array(chunk);
-      simdjson::error_code error = parse_into_new_document(array);
+      simdjson::error_code error = parse_into_document(array, document);
       if (error != simdjson::SUCCESS) {
         check_each_line_alone(chunk);
         throw ValueError(file_ + ": " + simdjson::error_message(error));
@@ -338,9 +347,14 @@ class RecordsBuilder {
     throw ValueError(file_ + ":" + std::to_string(first_line_number_) + ": " + describe(error));
   }
 
-  Records finish() {
-    records_.set_source(file_, std::move(line_numbers_));
-    return std::move(records_);
+  bool has_records() const { return !line_numbers_.empty(); }
+
+  // The records added since the last call, each knowing its file and line.
+  Records take_records() {
+    Records records = std::move(records_);
+    records.set_source(file_, std::exchange(line_numbers_, {}));
+    records_ = Records();
+    return records;
   }
 
  private:
@@ -375,14 +389,20 @@ class RecordsBuilder {
     return std::string_view(chunk - 1, close + 2);
   }
 
-  simdjson::error_code parse_into_new_document(std::string_view array) {
-    if (array.size() > chunk_parser_.max_capacity()) return simdjson::CAPACITY;
+  std::unique_ptr<simdjson::dom::document> new_document(size_t capacity) {
     auto document = std::make_unique<simdjson::dom::document>();
-    if (document->allocate(array.size()) != simdjson::SUCCESS) {
+    if (document->allocate(capacity) != simdjson::SUCCESS) {
       throw ValueError(file_ + ": out of memory while reading");
     }
-    advise_huge_pages(document->tape.get(), (array.size() + 3) * sizeof(uint64_t));
-    advise_huge_pages(document->string_buf.get(), 5 * array.size() / 3);
+    advise_huge_pages(document->tape.get(), (capacity + 3) * sizeof(uint64_t));
+    advise_huge_pages(document->string_buf.get(), 5 * capacity / 3);
+    return document;
+  }
+
+  simdjson::error_code parse_into_document(std::string_view array,
+                                           std::unique_ptr<simdjson::dom::document>& document) {
+    if (array.size() > chunk_parser_.max_capacity()) return simdjson::CAPACITY;
+    if (!document) document = new_document(std::max(array.size(), document_bytes_));
     simdjson::dom::array elements;
     simdjson::error_code error =
         chunk_parser_.parse_into_document(*document, array.data(), array.size(), false)
@@ -398,6 +418,7 @@ class RecordsBuilder {
 
   const std::string& file_;
   size_t file_bytes_;
+  size_t document_bytes_;  // the least a new document holds
   simdjson::dom::parser line_parser_;
   simdjson::dom::parser chunk_parser_;
   std::vector<LineSpan> lines_;   // of the current chunk
@@ -444,12 +465,54 @@ Records JsonReader::read_jsonl(const std::string& file) const {
   size_t total_bytes = file_bytes(file);
   size_t chunk_bytes = chunk_bytes_for(total_bytes, chunk_bytes_);
   ChunkReader reader(handle.get(), file, chunk_bytes);
-  RecordsBuilder builder(file, chunk_bytes, total_bytes);
+  RecordsBuilder builder(file, chunk_bytes, total_bytes, RecordsBuilder::Use::whole_file);
   char* chunk;
   size_t size;
-  while (reader.next(chunk, size)) builder.add_chunk(chunk, size);
+  while (reader.next(chunk, size)) {
+    std::unique_ptr<simdjson::dom::document> document;
+    builder.add_chunk(chunk, size, document);
+  }
   if (reader.line_too_long()) builder.reject_next_line(simdjson::CAPACITY);
-  return builder.finish();
+  return builder.take_records();
+}
+
+// The file, its reader and its builder, which refer to the name: kept in one place that
+// never moves.
+struct JsonLinesStream::State {
+  State(const std::string& file, size_t chunk_bytes)
+      : name(file),
+        handle(open_for_reading(name)),
+        reader(handle.get(), name, chunk_bytes_for(file_bytes(name), chunk_bytes)),
+        builder(name, chunk_bytes_for(file_bytes(name), chunk_bytes), 0,
+                RecordsBuilder::Use::streaming) {}
+
+  std::string name;
+  std::unique_ptr<std::FILE, FileCloser> handle;
+  ChunkReader reader;
+  RecordsBuilder builder;
+};
+
+JsonLinesStream::JsonLinesStream(const std::string& file, size_t chunk_bytes)
+    : state_(
+          std::make_unique<State>(file, std::clamp(chunk_bytes, kMinChunkBytes, kMaxChunkBytes))) {}
+
+JsonLinesStream::~JsonLinesStream() = default;
+
+bool JsonLinesStream::next(Records& batch) {
+  std::vector<std::unique_ptr<simdjson::dom::document>> documents = batch.release_documents();
+  std::unique_ptr<simdjson::dom::document> reused =
+      documents.empty() ? nullptr : std::move(documents.front());
+  char* chunk;
+  size_t size;
+  while (state_->reader.next(chunk, size)) {
+    state_->builder.add_chunk(chunk, size, reused);
+    if (state_->builder.has_records()) {
+      batch = state_->builder.take_records();
+      return true;
+    }
+  }
+  if (state_->reader.line_too_long()) state_->builder.reject_next_line(simdjson::CAPACITY);
+  return false;
 }
 
 }  // namespace nlpeval

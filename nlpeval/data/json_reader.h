@@ -4,6 +4,7 @@
 // Reading JSON Lines files into records.
 
 #include <cstddef>
+#include <memory>
 #include <string>
 
 #include "nlpeval/core/record.h"
@@ -31,6 +32,30 @@ class JsonReader {
 
  private:
   size_t chunk_bytes_;
+};
+
+// Reads a JSON Lines file one chunk of lines at a time, so that a data set of any size is
+// read in the memory of a chunk or two. Records, lines and errors are those of read_jsonl.
+class JsonLinesStream {
+ public:
+  // Smaller than a whole-file reader's chunks: the memory of a chunk's records is reused, and
+  // the less of it there is, the less the kernel has to clear and the more stays in cache.
+  static constexpr size_t kDefaultChunkBytes = size_t{4} << 20;
+
+  // Opens `file`; throws FileError naming it when it cannot be opened.
+  explicit JsonLinesStream(const std::string& file, size_t chunk_bytes = kDefaultChunkBytes);
+  ~JsonLinesStream();
+  JsonLinesStream(const JsonLinesStream&) = delete;
+  JsonLinesStream& operator=(const JsonLinesStream&) = delete;
+
+  // Replaces `batch` with the records of the next chunk of lines, reusing the memory of what
+  // it held, and returns true; returns false with `batch` empty once the file is read. The
+  // records taken from `batch` before become invalid. Throws as read_jsonl does.
+  bool next(Records& batch);
+
+ private:
+  struct State;
+  std::unique_ptr<State> state_;
 };
 
 }  // namespace nlpeval

@@ -209,5 +209,75 @@ TEST(JsonReader, LargeFilesComeBackWholeAndInOrder) {
   EXPECT_EQ(records[count - 1].get_int("i"), count - 1);
 }
 
+// ---- JsonLinesStream ------------------------------------------------------------------
+
+// Every batch of `file`, read `chunk_bytes` at a time; each batch's records know their line.
+std::vector<Records> batches_of(const std::string& file, size_t chunk_bytes) {
+  JsonLinesStream stream(file, chunk_bytes);
+  std::vector<Records> batches;
+  Records batch;
+  while (stream.next(batch)) {
+    // Parsed again into a list of their own: `batch` reuses its memory for the next one.
+    std::string array = "[";
+    for (size_t k = 0; k < batch.size(); ++k) {
+      if (k > 0) array += ',';
+      array += batch[k].to_json();
+    }
+    batches.push_back(Records::parse(array + "]"));
+    for (size_t k = 0; k < batch.size(); ++k) {
+      EXPECT_EQ(batch.origin(k).rfind(file + ":", 0), 0u);
+    }
+  }
+  EXPECT_TRUE(batch.empty());
+  return batches;
+}
+
+TEST(JsonLinesStream, GivesTheRecordsOfReadJsonlChunkByChunk) {
+  std::string lines = "\xEF\xBB\xBF";
+  for (int i = 0; i < 50; ++i) {
+    lines += std::string("{\"i\": ") + std::to_string(i) + ", \"text\": \"" +
+             std::string(i % 7, 'a') + "\"}\r\n";
+    if (i % 9 == 0) lines += "  \n";
+  }
+  TempFile file(lines, "records.jsonl");
+  Records whole = JsonReader(64).read_jsonl(file.path());
+  std::vector<Records> batches = batches_of(file.path(), 64);
+  EXPECT_GT(batches.size(), 10u);
+  size_t index = 0;
+  for (const Records& batch : batches) {
+    for (const Record record : batch) {
+      ASSERT_LT(index, whole.size());
+      EXPECT_EQ(record.to_json(), whole[index].to_json());
+      ++index;
+    }
+  }
+  EXPECT_EQ(index, whole.size());
+}
+
+TEST(JsonLinesStream, KeepsLineNumbersAcrossBatches) {
+  TempFile file("{\"i\": 1}\n\n{\"i\": 2}\n{\"i\": 3}\n\n\n{\"i\": 4}\n", "gold.jsonl");
+  JsonLinesStream stream(file.path(), 64);
+  Records batch;
+  std::vector<std::string> origins;
+  while (stream.next(batch)) {
+    for (size_t k = 0; k < batch.size(); ++k) origins.push_back(batch.origin(k));
+  }
+  const std::string& path = file.path();
+  EXPECT_EQ(origins,
+            (std::vector<std::string>{path + ":1", path + ":3", path + ":4", path + ":7"}));
+}
+
+TEST(JsonLinesStream, FailsAtTheSameLineAsReadJsonl) {
+  std::string lines;
+  for (int i = 0; i < 30; ++i) lines += std::string("{\"i\": ") + std::to_string(i) + "}\n";
+  lines += "{\"i\": NaN}\n";
+  TempFile file(lines, "bad.jsonl");
+  std::string whole = message_of<ValueError>([&] { JsonReader(64).read_jsonl(file.path()); });
+  std::string streamed = message_of<ValueError>([&] { batches_of(file.path(), 64); });
+  EXPECT_EQ(streamed, whole);
+  EXPECT_NE(streamed.find(":31: "), std::string::npos) << streamed;
+  EXPECT_THROW(JsonLinesStream("/no/such/file.jsonl"), FileError);
+}
+
 }  // namespace
 }  // namespace nlpeval
