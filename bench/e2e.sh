@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # End-to-end run of the command-line tool on generated data: instances per second and peak
 # memory, without and with a badcase spreadsheet.
-#   bench/e2e.sh TASK [BUILD_DIR] [INSTANCES]   (TASK: ner or relation; defaults: build, 1000000)
-# The data (20 to 120 characters of mixed Chinese and ASCII, about three entities or four
-# relations each, a prediction 85% right) is generated once into $TMPDIR and reused.
+#   bench/e2e.sh TASK [BUILD_DIR] [INSTANCES]
+# TASK is ner, relation, event, pos or cws; the defaults are build and 1000000. The data (20 to
+# 120 characters of mixed Chinese and ASCII with about three entities, four relations or two
+# events of three arguments each, or for pos and cws 20 to 60 Chinese characters in words of
+# one to four; a prediction 85% right) is generated once into $TMPDIR and reused.
 set -euo pipefail
 
 task=${1:?usage: bench/e2e.sh TASK [BUILD_DIR] [INSTANCES]}
@@ -12,6 +14,9 @@ instances=${3:-1000000}
 case $task in
   ner) generator=$build/bench/nlpeval_gen_jsonl ;;
   relation) generator=$build/bench/nlpeval_gen_relation_jsonl ;;
+  event) generator=$build/bench/nlpeval_gen_event_jsonl ;;
+  pos) generator=$build/bench/nlpeval_gen_pos_jsonl ;;
+  cws) generator=$build/bench/nlpeval_gen_cws_jsonl ;;
   *) echo "bench/e2e.sh: no generator for '$task'" >&2; exit 2 ;;
 esac
 data=${TMPDIR:-/tmp}/nlpeval-e2e-$task-$instances

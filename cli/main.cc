@@ -64,7 +64,8 @@ void describe_options(CLI::App& app, Arguments& args) {
                  "the ner badcase spreadsheet");
   app.add_flag("--no-merge", args.no_merge,
                "Write every badcase row in full instead of merging the cells of one instance");
-  app.add_flag("--json", args.json, "Print the result as one JSON object and nothing else");
+  app.add_flag("--json", args.json,
+               "Print the result as one JSON object (srl: a JSON string) and nothing else");
 }
 
 nlohmann::ordered_json read_schema(const std::string& file) {

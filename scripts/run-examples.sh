@@ -12,6 +12,10 @@ echo "== dp: dependency parsing (examples/dp)"
 "$nlpeval" dp examples/dp/gold.conll examples/dp/pred.conll
 
 echo
+echo "== srl: semantic role labelling (examples/srl), CoNLL-2005 props files"
+"$nlpeval" srl examples/srl/gold.props examples/srl/pred.props
+
+echo
 echo "== ner: named entities (examples/ner), with a badcase spreadsheet"
 "$nlpeval" ner examples/ner/gold.jsonl examples/ner/pred.jsonl \
   --entity-count examples/ner/entity_count.tsv --badcase build/ner-badcase.xlsx
@@ -25,3 +29,16 @@ echo
 echo "== attribute: attributes of subjects (examples/attribute)"
 "$nlpeval" attribute examples/attribute/gold.jsonl examples/attribute/pred.jsonl \
   --badcase build/attribute-badcase.xlsx
+
+echo
+echo "== event: event triggers and their arguments (examples/event), with a badcase spreadsheet"
+"$nlpeval" event examples/event/gold.jsonl examples/event/pred.jsonl \
+  --badcase build/event-badcase.xlsx
+
+echo
+echo "== pos: part-of-speech tagging (examples/pos), with a badcase spreadsheet"
+"$nlpeval" pos examples/pos/gold.jsonl examples/pos/pred.jsonl --badcase build/pos-badcase.xlsx
+
+echo
+echo "== cws: word segmentation (examples/cws), with a badcase spreadsheet"
+"$nlpeval" cws examples/cws/gold.jsonl examples/cws/pred.jsonl --badcase build/cws-badcase.xlsx

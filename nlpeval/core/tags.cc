@@ -15,10 +15,14 @@ std::string_view key_or_alias(const Record& object, std::string_view key, std::s
 void BioTagger::tag(size_t text_length, const Record& record, const TagKeys& keys,
                     TagIdSequence& tags) {
   read_elements(record, keys);
+  tag(text_length, elements_, tags);
+}
+
+void BioTagger::tag(size_t text_length, std::span<const Element> elements, TagIdSequence& tags) {
   tags.assign(text_length, TagVocabulary::kOutside);
   next_free_.resize(text_length + 1);
   std::iota(next_free_.begin(), next_free_.end(), size_t{0});
-  for (auto element = elements_.rbegin(); element != elements_.rend(); ++element) {
+  for (auto element = elements.rbegin(); element != elements.rend(); ++element) {
     apply(*element, tags);
   }
 }

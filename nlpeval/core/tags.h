@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -49,7 +50,6 @@ class BioTagger {
   // points. Throws KeyError for a missing key and TypeError for a value of the wrong kind.
   void tag(size_t text_length, const Record& record, const TagKeys& keys, TagIdSequence& tags);
 
- private:
   // One element as read from its record; `type` points into the record.
   struct Element {
     int64_t offset;
@@ -57,6 +57,11 @@ class BioTagger {
     std::string_view type;
   };
 
+  // The same for elements a caller has read itself (records of another layout), in array
+  // order. Throws nothing but ValueError when the vocabulary is full.
+  void tag(size_t text_length, std::span<const Element> elements, TagIdSequence& tags);
+
+ private:
   void read_elements(const Record& record, const TagKeys& keys);
   void apply(const Element& element, TagIdSequence& tags);
   void fill_inside(TagIdSequence& tags, size_t begin, size_t end, TagId inside);

@@ -6,8 +6,8 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <future>
 #include <iostream>
+#include <memory>
 #include <sstream>
 
 #include "nlpeval/core/errors.h"
@@ -16,10 +16,13 @@
 #include "nlpeval/data/json_reader.h"
 #include "nlpeval/data/json_validator.h"
 #include "nlpeval/evaluator/badcase_sheet.h"
+#include "nlpeval/evaluator/evaluates/cws_score.h"
 #include "nlpeval/evaluator/evaluates/label_na_score.h"
 #include "nlpeval/evaluator/evaluates/label_score.h"
+#include "nlpeval/evaluator/evaluates/srl_evaluate.h"
 #include "nlpeval/evaluator/instance_loop.h"
 #include "nlpeval/evaluator/miner_kinds.h"
+#include "nlpeval/evaluator/record_files.h"
 
 namespace nlpeval {
 namespace {
@@ -33,8 +36,16 @@ bool wants_badcase(const EvaluateOptions& options) {
   return options.badcase_file.has_value() && !options.badcase_file->empty();
 }
 
-[[noreturn]] void throw_srl_unavailable() {
-  throw ValueError("srl: the semantic role labelling scorer is not available in this build");
+// "srl" is scored by the CoNLL-2005 scorer; the result is its text. A badcase file still goes
+// through generate_badcase, which has no columns for it, after the text was printed.
+std::string evaluate_srl(const Records& true_list, const Records& pred_list,
+                         const EvaluateOptions& options) {
+  std::string result = srl_evaluate(true_list, pred_list).to_string();
+  if (options.do_print) std::cout << result << '\n';
+  if (wants_badcase(options)) {
+    generate_badcase("srl", {}, *options.badcase_file, options.is_merge, options.entity_count_file);
+  }
+  return result;
 }
 
 // A task type the registry holds but no scoring function takes.
@@ -52,7 +63,7 @@ Scoring scoring_for(std::string_view type_) {
   throw_unscorable(type_);
 }
 
-// Scores what a mapper produced: each kind (tag sequences, flat labels) goes to
+// Scores what a mapper produced: each kind (tag sequences, flat labels, word spans) goes to
 // the scoring function that takes it.
 // Tag sequences ("ner", "event", "pos") are counted while they are mapped and arrive here as
 // chunk counts.
@@ -68,6 +79,12 @@ ScoreResult score_mapped(std::string_view type_, const TagVocabulary& vocabulary
                          const EvaluateOptions& options) {
   if (scoring_for(type_) != Scoring::label_na) throw_unscorable(type_);
   return label_na_score(vocabulary, y_true, y_pred, options.do_na, options.do_plot);
+}
+
+// Word spans ("cws") are counted while they are mapped and arrive here as word counts.
+ScoreResult score_mapped(std::string_view type_, const CwsCounts& counts) {
+  if (scoring_for(type_) != Scoring::cws) throw_unscorable(type_);
+  return cws_score(counts);
 }
 
 // "dp" takes CoNLL lines; as records they must be strings.
@@ -97,13 +114,14 @@ void write_dp_badcase_if_asked(const EvaluateOptions& options) {
   generate_badcase("dp", {}, *options.badcase_file, options.is_merge, options.entity_count_file);
 }
 
-// Validation, registry, the instance loop, scoring, printing and the spreadsheet of a record
-// task. The spreadsheet takes the badcase records as they are mined and is written last.
-ScoreResult evaluate_records(std::string_view type_, const Records& true_list,
-                             const Records& pred_list, const EvaluateOptions& options,
-                             const std::optional<EntityCount>& entity2count) {
+// Registry, the instance loop, scoring, printing and the spreadsheet of a record task. The
+// records are validated before they are walked (in memory) or as they are read (from files).
+// The spreadsheet takes the badcase records as they are mined and is written last.
+template <InstancePairs Pairs>
+ScoreResult score_records(std::string_view type_, const Pairs& pairs,
+                          const EvaluateOptions& options,
+                          const std::optional<EntityCount>& entity2count) {
   Instrument instrument;
-  validate(options.schema, true_list, pred_list, type_);
   Generator badcase_generator = instrument.get_generator(type_);
   Convertor convertor = instrument.get_convertor(type_);
   std::optional<BadcaseSheet> sheet;
@@ -114,19 +132,21 @@ ScoreResult evaluate_records(std::string_view type_, const Records& true_list,
   const BadcaseSink keep = [&](Label2PredData&& record) { sheet->add(record); };
   ScoreResult score = std::visit(
       [&]<typename Mapper, typename Miner>(const Mapper* mapper, const Miner* miner) {
-        static_assert(TagMapper<Mapper> || LabelMapper<Mapper>,
-                      "a registered mapper writes tag or label ids");
+        static_assert(TagMapper<Mapper> || LabelMapper<Mapper> || SpanMapper<Mapper>,
+                      "a registered mapper writes tag or label ids or word spans");
         if constexpr (TagMapper<Mapper>) {
-          return score_mapped(
-              type_,
-              count_instances(*mapper, *miner, true_list, pred_list, sheet.has_value(),
-                              entity2count, options.evaluate_labels, keep),
-              options);
+          return score_mapped(type_,
+                              count_instances(*mapper, *miner, pairs, sheet.has_value(),
+                                              entity2count, options.evaluate_labels, keep),
+                              options);
+        } else if constexpr (SpanMapper<Mapper>) {
+          return score_mapped(type_, count_spans(*mapper, *miner, pairs, sheet.has_value(),
+                                                 entity2count, options.evaluate_labels, keep));
         } else {
           TagVocabulary vocabulary;
           TagIdSequence y_true;
           TagIdSequence y_pred;
-          collect_labels(*mapper, *miner, true_list, pred_list, sheet.has_value(), entity2count,
+          collect_labels(*mapper, *miner, pairs, sheet.has_value(), entity2count,
                          options.evaluate_labels, keep, vocabulary, y_true, y_pred);
           return score_mapped(type_, vocabulary, y_true, y_pred, options);
         }
@@ -135,16 +155,6 @@ ScoreResult evaluate_records(std::string_view type_, const Records& true_list,
   if (options.do_print) print_evaluate(score);
   if (sheet) sheet->finish();
   return score;
-}
-
-// Reads the two files at once, the predictions on a second thread: reading is most of the
-// work of a large evaluation. A failure of the gold file wins, as when they are read in turn.
-std::pair<Records, Records> read_both(const JsonReader& jsonreader, const std::string& true_file,
-                                      const std::string& pred_file) {
-  std::future<Records> pred_list =
-      std::async(std::launch::async, [&] { return jsonreader.read_jsonl(pred_file); });
-  Records true_list = jsonreader.read_jsonl(true_file);  // on failure the future waits
-  return {std::move(true_list), pred_list.get()};
 }
 
 EvaluateOptions to_evaluate_options(const EvaluateFileOptions& file_options) {
@@ -176,14 +186,63 @@ std::string_view origin_of(const Records& records, size_t index, std::string_vie
   return buffer;
 }
 
+// Validates `records`, which stand at `first_index` onwards in their list.
 template <typename Validator, typename Rule>
 void validate_all(const Validator& validator, const Records& records, const Rule& rule,
-                  std::string_view role) {
+                  std::string_view role, size_t first_index = 0) {
   std::string origin;
   for (size_t index = 0; index < records.size(); ++index) {
-    validator.validate(records[index], rule, static_cast<int64_t>(index),
+    validator.validate(records[index], rule, static_cast<int64_t>(first_index + index),
                        origin_of(records, index, role, origin));
   }
+}
+
+bool has_schema(const std::optional<nlohmann::ordered_json>& schema) {
+  return schema.has_value() && is_truthy(*schema);
+}
+
+bool is_record_task(std::string_view type_) {
+  const std::vector<TaskTools>& table = Instrument::type2generator();
+  return std::any_of(table.begin(), table.end(),
+                     [&](const TaskTools& tools) { return tools.type == type_; });
+}
+
+// Validates the batches of one file as they are read, against the schema when one is given,
+// otherwise against the format of `type_`. Each call makes a validator of its own, for one
+// thread.
+BatchValidator batch_validator(const std::optional<nlohmann::ordered_json>& schema,
+                               std::string_view type_, std::string_view role) {
+  if (has_schema(schema)) {
+    auto validator = std::make_shared<JsonValidator>();
+    return [validator, &rule = *schema, role](const Records& batch, size_t first_index) {
+      validate_all(*validator, batch, rule, role, first_index);
+    };
+  }
+  auto validator = std::make_shared<MvrcloudJsonValidator>();
+  return [validator, type_, role](const Records& batch, size_t first_index) {
+    validate_all(*validator, batch, type_, role, first_index);
+  };
+}
+
+// A record task on two JSON Lines files, read, validated, mapped and mined in one pass that
+// holds a few chunks of each file at a time. Errors come in the order of reading both files
+// whole, then reading the entity counts, then validating (see StreamedPairs).
+ScoreResult evaluate_record_files(std::string_view type_, const std::string& true_file,
+                                  const std::string& pred_file, const EvaluateOptions& options) {
+  std::optional<EntityCount> entity2count;
+  std::exception_ptr entity_count_error;
+  try {
+    entity2count = entity_counts_if_named(options);
+  } catch (...) {
+    entity_count_error = std::current_exception();
+  }
+  const StreamedPairs pairs(true_file, pred_file, batch_validator(options.schema, type_, "gold"),
+                            batch_validator(options.schema, type_, "prediction"),
+                            entity_count_error);
+  // An unknown type is reported after what is wrong with the files, as when they were read
+  // first: the files are walked through without visiting instances.
+  if (!is_record_task(type_)) pairs.for_each([](const Record&, const Record&, size_t) {});
+  return score_records(type_, pairs, options, entity2count);
 }
 
 std::string read_whole_file(const std::string& file) {
@@ -300,8 +359,9 @@ EvaluateResult evaluate(std::string_view type_, const Records& true_list, const 
     return evaluate(type_, true_lines, pred_lines, options);
   }
   std::optional<EntityCount> entity2count = entity_counts_if_named(options);
-  if (type_ == "srl") throw_srl_unavailable();
-  return evaluate_records(type_, true_list, pred_list, options, entity2count);
+  if (type_ == "srl") return evaluate_srl(true_list, pred_list, options);
+  validate(options.schema, true_list, pred_list, type_);
+  return score_records(type_, ListedPairs(true_list, pred_list), options, entity2count);
 }
 
 EvaluateResult evaluate(std::string_view type_, const ConllLines& true_list,
@@ -318,20 +378,22 @@ EvaluateResult evaluate(std::string_view type_, const ConllLines& true_list,
 
 EvaluateResult evaluate_file(std::string_view type_, const std::string& true_file,
                              const std::string& pred_file, const EvaluateFileOptions& options) {
-  JsonReader jsonreader;
   if (type_ == "dp") {
     ConllLines true_list = read_conll(true_file);
     ConllLines pred_list = read_conll(pred_file);
     return evaluate(type_, true_list, pred_list, to_evaluate_options(options));
   }
-  if (type_ == "srl") throw_srl_unavailable();
-  auto [true_list, pred_list] = read_both(jsonreader, true_file, pred_file);
-  return evaluate(type_, true_list, pred_list, to_evaluate_options(options));
+  if (type_ == "srl") {
+    Records true_list = conll_iterator(true_file);
+    Records pred_list = conll_iterator(pred_file);
+    return evaluate(type_, true_list, pred_list, to_evaluate_options(options));
+  }
+  return evaluate_record_files(type_, true_file, pred_file, to_evaluate_options(options));
 }
 
 void validate(const std::optional<nlohmann::ordered_json>& schema, const Records& true_list,
               const Records& pred_list, std::string_view type_) {
-  if (schema.has_value() && is_truthy(*schema)) {
+  if (has_schema(schema)) {
     JsonValidator validator;
     validate_all(validator, true_list, *schema, "gold");
     validate_all(validator, pred_list, *schema, "prediction");

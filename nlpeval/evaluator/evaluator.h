@@ -61,9 +61,11 @@ struct EvaluateFileOptions {
 
 // Scores predicted against gold instances of one task type; position i of both lists is the
 // same text. Reads the entity-count file first when one is named (for every type). "dp"
-// scores CoNLL lines with dp_score, which prints by itself; the record tasks validate every
-// record, map and mine instance by instance, score, and print with print_evaluate. A badcase
-// spreadsheet is written last when `badcase_file` is not empty.
+// scores CoNLL lines with dp_score, which prints by itself; "srl" scores sentences (as
+// conll_iterator reads them) with srl_evaluate, returns the scorer's text and prints it with a
+// line break; the record tasks validate every record, map and mine instance by instance,
+// score, and print with print_evaluate. A badcase spreadsheet is written last when
+// `badcase_file` is not empty.
 //
 // For "dp" every record must be a string (a CoNLL line). Throws TypeError for records of the
 // wrong kind, KeyError for a type that is not a task type, ValueError for invalid records or
@@ -75,8 +77,9 @@ EvaluateResult evaluate(std::string_view type_, const Records& true_list, const 
 EvaluateResult evaluate(std::string_view type_, const ConllLines& true_list,
                         const ConllLines& pred_list, const EvaluateOptions& options = {});
 
-// Reads the two files of `type_` (CoNLL for "dp", JSON Lines for the record tasks) and calls
-// `evaluate`. Throws FileError for a file that cannot be read, ValueError for a malformed line.
+// Reads the two files of `type_` (CoNLL for "dp", CoNLL-2005 props for "srl", JSON Lines for
+// the record tasks) and calls `evaluate`. Throws FileError for a file that cannot be read,
+// ValueError for a malformed line.
 EvaluateResult evaluate_file(std::string_view type_, const std::string& true_file,
                              const std::string& pred_file, const EvaluateFileOptions& options = {});
 

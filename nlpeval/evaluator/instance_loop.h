@@ -21,7 +21,9 @@
 #include "nlpeval/core/errors.h"
 #include "nlpeval/core/record.h"
 #include "nlpeval/core/tags.h"
+#include "nlpeval/core/word_span.h"
 #include "nlpeval/evaluator/badcase/types.h"
+#include "nlpeval/evaluator/evaluates/cws_score.h"
 #include "nlpeval/metrics/sequence_metrics.h"
 
 namespace nlpeval {
@@ -63,30 +65,53 @@ Label2PredData mine_instance(const Miner& miner, const Record& label, const Reco
   }
 }
 
+// Gold and predicted instances, walked in step by for_each(visit), which calls
+// visit(label, prediction, index) with the 0-based position of each instance in order.
+template <typename Pairs>
+concept InstancePairs = requires(const Pairs& pairs) {
+  pairs.for_each([](const Record&, const Record&, size_t) {});
+};
+
+// The instances of two lists in memory. Lists of equal length are the caller's check; a
+// shorter predicted list is an IndexError here.
+class ListedPairs {
+ public:
+  ListedPairs(const Records& true_list, const Records& pred_list)
+      : true_list_(true_list), pred_list_(pred_list) {}
+
+  template <typename Visit>
+  void for_each(Visit&& visit) const {
+    for (size_t index = 0; index < true_list_.size(); ++index) {
+      visit(true_list_[index], pred_list_.at(index), index);
+    }
+  }
+
+ private:
+  const Records& true_list_;
+  const Records& pred_list_;
+};
+
 // Walks gold and predicted instances in step: map_instance(label, prediction, index) gets the
 // 0-based position; then, when `mine` is true, the miner gets the 1-based instance number and
-// `keep` its records that have a Desc. Lists of equal length are the caller's check; a
-// shorter predicted list is an IndexError here.
-template <typename Miner, typename MapInstance>
-void walk_instances(const Miner& badcase_generator, const Records& true_list,
-                    const Records& pred_list, bool mine, const MinerExtras& extras,
-                    const BadcaseSink& keep, BioTagger& tagger, MapInstance&& map_instance) {
-  for (size_t index = 0; index < true_list.size(); ++index) {
-    Record label = true_list[index];
-    Record prediction = pred_list.at(index);
+// `keep` its records that have a Desc.
+template <typename Miner, InstancePairs Pairs, typename MapInstance>
+void walk_instances(const Miner& badcase_generator, const Pairs& pairs, bool mine,
+                    const MinerExtras& extras, const BadcaseSink& keep, BioTagger& tagger,
+                    MapInstance&& map_instance) {
+  pairs.for_each([&](const Record& label, const Record& prediction, size_t index) {
     map_instance(label, prediction, static_cast<int64_t>(index));
-    if (!mine) continue;
+    if (!mine) return;
     Label2PredData found = mine_instance(badcase_generator, label, prediction,
                                          static_cast<int64_t>(index) + 1, extras, tagger);
     if (!found.desc.empty()) keep(std::move(found));
-  }
+  });
 }
 
 // Maps every instance and appends what the mapper returns to the running sequences; mines
 // each instance when `mine` is true (see walk_instances).
-template <typename Mapper, typename Miner>
-auto map_instances(const Mapper& convertor, const Miner& badcase_generator,
-                   const Records& true_list, const Records& pred_list, bool mine,
+template <typename Mapper, typename Miner, InstancePairs Pairs>
+auto map_instances(const Mapper& convertor, const Miner& badcase_generator, const Pairs& pairs,
+                   bool mine,
                    const std::optional<std::unordered_map<std::string, int64_t>>& entity2count,
                    const std::optional<std::vector<std::string>>& evaluate_labels,
                    const BadcaseSink& keep) {
@@ -94,8 +119,8 @@ auto map_instances(const Mapper& convertor, const Miner& badcase_generator,
   using Element = typename std::tuple_element_t<0, Parts>::value_type;
   MappedInstances<Element> mapped;
   BioTagger tagger;
-  walk_instances(badcase_generator, true_list, pred_list, mine, {entity2count, evaluate_labels},
-                 keep, tagger, [&](const Record& label, const Record& prediction, int64_t index) {
+  walk_instances(badcase_generator, pairs, mine, {entity2count, evaluate_labels}, keep, tagger,
+                 [&](const Record& label, const Record& prediction, int64_t index) {
                    auto [gold_part, pred_part] = convertor.convert(label, prediction, index);
                    std::move(gold_part.begin(), gold_part.end(), std::back_inserter(mapped.y_true));
                    std::move(pred_part.begin(), pred_part.end(), std::back_inserter(mapped.y_pred));
@@ -113,18 +138,17 @@ concept TagMapper = requires(const Mapper& mapper, BioTagger& tagger, InstanceTa
 // each instance's tags are counted as they come and dropped, so the data set's sequences are
 // never all in memory. A scoring error is raised after the loop, as if the sequences had
 // been collected first: an error of a later mapper or miner call comes first.
-template <TagMapper Mapper, typename Miner>
+template <TagMapper Mapper, typename Miner, InstancePairs Pairs>
 std::vector<metrics::seq::TypeCounts> count_instances(
-    const Mapper& convertor, const Miner& badcase_generator, const Records& true_list,
-    const Records& pred_list, bool mine,
+    const Mapper& convertor, const Miner& badcase_generator, const Pairs& pairs, bool mine,
     const std::optional<std::unordered_map<std::string, int64_t>>& entity2count,
     const std::optional<std::vector<std::string>>& evaluate_labels, const BadcaseSink& keep) {
   BioTagger tagger;
   InstanceTags tags;
   metrics::seq::ChunkCounter counter(tagger.vocabulary());
   std::exception_ptr scoring_error;
-  walk_instances(badcase_generator, true_list, pred_list, mine, {entity2count, evaluate_labels},
-                 keep, tagger, [&](const Record& label, const Record& prediction, int64_t index) {
+  walk_instances(badcase_generator, pairs, mine, {entity2count, evaluate_labels}, keep, tagger,
+                 [&](const Record& label, const Record& prediction, int64_t index) {
                    tags.clear();
                    convertor.convert_tags(label, prediction, index, tagger, tags);
                    if (scoring_error) return;
@@ -148,18 +172,45 @@ concept LabelMapper = requires(const Mapper& mapper, TagVocabulary& vocabulary,
 
 // The road of the flat-label tasks: map_instances, with the labels kept as ids of
 // `vocabulary` in `y_true` and `y_pred`, four bytes a position.
-template <LabelMapper Mapper, typename Miner>
-void collect_labels(const Mapper& convertor, const Miner& badcase_generator,
-                    const Records& true_list, const Records& pred_list, bool mine,
+template <LabelMapper Mapper, typename Miner, InstancePairs Pairs>
+void collect_labels(const Mapper& convertor, const Miner& badcase_generator, const Pairs& pairs,
+                    bool mine,
                     const std::optional<std::unordered_map<std::string, int64_t>>& entity2count,
                     const std::optional<std::vector<std::string>>& evaluate_labels,
                     const BadcaseSink& keep, TagVocabulary& vocabulary, TagIdSequence& y_true,
                     TagIdSequence& y_pred) {
   BioTagger tagger;  // for miners that tag; these do not
-  walk_instances(badcase_generator, true_list, pred_list, mine, {entity2count, evaluate_labels},
-                 keep, tagger, [&](const Record& label, const Record& prediction, int64_t index) {
+  walk_instances(badcase_generator, pairs, mine, {entity2count, evaluate_labels}, keep, tagger,
+                 [&](const Record& label, const Record& prediction, int64_t index) {
                    convertor.convert_labels(label, prediction, index, vocabulary, y_true, y_pred);
                  });
+}
+
+// A mapper that writes each instance's word spans into buffers it reuses (convert_spans).
+template <typename Mapper>
+concept SpanMapper = requires(const Mapper& mapper, WordSpans& spans) {
+  mapper.convert_spans(Record(), Record(), std::optional<int64_t>(), spans, spans);
+};
+
+// The road of word segmentation: what map_instances and cws_score would see, but each
+// instance's spans are counted as they come and dropped, so the data set's spans are never
+// all in memory.
+template <SpanMapper Mapper, typename Miner, InstancePairs Pairs>
+CwsCounts count_spans(const Mapper& convertor, const Miner& badcase_generator, const Pairs& pairs,
+                      bool mine,
+                      const std::optional<std::unordered_map<std::string, int64_t>>& entity2count,
+                      const std::optional<std::vector<std::string>>& evaluate_labels,
+                      const BadcaseSink& keep) {
+  BioTagger tagger;  // for miners that tag; this one does not
+  WordSpans true_spans;
+  WordSpans pred_spans;
+  CwsCounter counter;
+  walk_instances(badcase_generator, pairs, mine, {entity2count, evaluate_labels}, keep, tagger,
+                 [&](const Record& label, const Record& prediction, int64_t index) {
+                   convertor.convert_spans(label, prediction, index, true_spans, pred_spans);
+                   counter.add(true_spans, pred_spans);
+                 });
+  return counter.counts();
 }
 
 }  // namespace nlpeval

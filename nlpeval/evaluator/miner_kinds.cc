@@ -4,19 +4,28 @@
 
 namespace nlpeval {
 
+const EventMiner MinerKinds::Event{};
 const RelationMiner MinerKinds::Relation{};
 const EntityMiner MinerKinds::Entity{};
 const AttributeMiner MinerKinds::Attribute{};
+const CwsMiner MinerKinds::Cws{};
+const PosMiner MinerKinds::Pos{};
 
+const EventMapper ConvertorTypes::Event{};
 const RelationMapper ConvertorTypes::Relation{};
 const EntityMapper ConvertorTypes::Entity{};
 const AttributeMapper ConvertorTypes::Attribute{};
+const CwsMapper ConvertorTypes::Cws{};
+const PosMapper ConvertorTypes::Pos{};
 
 const std::vector<TaskTools>& Instrument::type2generator() {
   static const std::vector<TaskTools> table = {
+      {"event", &MinerKinds::Event, &ConvertorTypes::Event},
       {"relation", &MinerKinds::Relation, &ConvertorTypes::Relation},
       {"ner", &MinerKinds::Entity, &ConvertorTypes::Entity},
       {"attribute", &MinerKinds::Attribute, &ConvertorTypes::Attribute},
+      {"cws", &MinerKinds::Cws, &ConvertorTypes::Cws},
+      {"pos", &MinerKinds::Pos, &ConvertorTypes::Pos},
   };
   return table;
 }

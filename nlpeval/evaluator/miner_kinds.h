@@ -16,30 +16,44 @@
 #include <vector>
 
 #include "nlpeval/evaluator/badcase/attribute_miner.h"
+#include "nlpeval/evaluator/badcase/cws_miner.h"
 #include "nlpeval/evaluator/badcase/entity_miner.h"
+#include "nlpeval/evaluator/badcase/event_miner.h"
+#include "nlpeval/evaluator/badcase/pos_miner.h"
 #include "nlpeval/evaluator/badcase/relation_miner.h"
 #include "nlpeval/evaluator/convertor/attribute_mapper.h"
+#include "nlpeval/evaluator/convertor/cws_mapper.h"
 #include "nlpeval/evaluator/convertor/entity_mapper.h"
+#include "nlpeval/evaluator/convertor/event_mapper.h"
+#include "nlpeval/evaluator/convertor/pos_mapper.h"
 #include "nlpeval/evaluator/convertor/relation_mapper.h"
 
 namespace nlpeval {
 
 // One miner per task family, created once and shared by every evaluation.
 struct MinerKinds {
+  static const EventMiner Event;
   static const RelationMiner Relation;
   static const EntityMiner Entity;
   static const AttributeMiner Attribute;
+  static const CwsMiner Cws;
+  static const PosMiner Pos;
 };
 
 // One mapper per task family, created once and shared by every evaluation.
 struct ConvertorTypes {
+  static const EventMapper Event;
   static const RelationMapper Relation;
   static const EntityMapper Entity;
   static const AttributeMapper Attribute;
+  static const CwsMapper Cws;
+  static const PosMapper Pos;
 };
 
-using Generator = std::variant<const RelationMiner*, const EntityMiner*, const AttributeMiner*>;
-using Convertor = std::variant<const RelationMapper*, const EntityMapper*, const AttributeMapper*>;
+using Generator = std::variant<const EventMiner*, const RelationMiner*, const EntityMiner*,
+                               const AttributeMiner*, const CwsMiner*, const PosMiner*>;
+using Convertor = std::variant<const EventMapper*, const RelationMapper*, const EntityMapper*,
+                               const AttributeMapper*, const CwsMapper*, const PosMapper*>;
 
 struct TaskTools {
   std::string type;     // the task type, e.g. "ner"

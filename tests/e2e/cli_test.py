@@ -12,6 +12,10 @@ CLI = os.environ.get("NLPEVAL_CLI", "nlpeval")
 EXAMPLES = os.environ.get("NLPEVAL_EXAMPLES", "../../examples")
 DP_GOLD = os.path.join(EXAMPLES, "dp", "gold.conll")
 DP_PRED = os.path.join(EXAMPLES, "dp", "pred.conll")
+SRL_GOLD = os.path.join(EXAMPLES, "srl", "gold.props")
+SRL_PRED = os.path.join(EXAMPLES, "srl", "pred.props")
+SRL_REFERENCE = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "data",
+                             "reference", "srl")
 
 
 def run(*args):
@@ -61,6 +65,34 @@ class DependencyParseExample(unittest.TestCase):
     def test_gold_against_itself_is_perfect(self):
         record = json.loads(run("dp", DP_GOLD, DP_GOLD, "--json").stdout)
         self.assertEqual((record["UAS"], record["LAS"]), (1.0, 1.0))
+
+
+class SemanticRoleExample(TempDir):
+    def test_prints_the_scorers_summary(self):
+        result = run("srl", SRL_GOLD, SRL_PRED)
+        self.assertEqual(result.returncode, 0, result.stderr)
+        lines = result.stdout.decode("utf-8").splitlines()
+        self.assertEqual(lines[0], "Number of Sentences    :           5")
+        self.assertRegex(lines[6], r"^   Overall( +\d+){3}( +\d+\.\d\d){3}$")
+        self.assertEqual(result.stderr, b"")
+
+    def test_reproduces_the_reference_scorer_byte_for_byte(self):
+        gold, pred, expected = (os.path.join(SRL_REFERENCE, "srl-04." + suffix)
+                                for suffix in ("gold.props", "pred.props", "expected.txt"))
+        with open(expected, "rb") as reference:
+            self.assertEqual(run("srl", gold, pred).stdout, reference.read())
+
+    def test_json_prints_the_text_as_a_string(self):
+        printed = run("srl", SRL_GOLD, SRL_PRED).stdout.decode("utf-8")
+        result = run("srl", SRL_GOLD, SRL_PRED, "--json")
+        self.assertEqual(result.returncode, 0, result.stderr)
+        self.assertEqual(json.loads(result.stdout) + "\n", printed)
+
+    def test_malformed_brackets_name_sentence_token_and_column(self):
+        gold = self.write("gold.props", "-\t(A0*)\nsit\t(V*)\n\n-\t(A0*\nsit\t(V*)\n")
+        result = run("srl", gold, gold)
+        self.assertFailsWith(result, 1, f"nlpeval: ValueError: gold sentence 2 (starting at "
+                                        f"{gold}:4), token 1, column 2: ")
 
 
 class BrokenInputs(TempDir):

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 #include <string>
 
 #include "nlpeval/core/errors.h"
@@ -183,10 +184,32 @@ TEST(EvaluateDp, BadcaseFileFailsAfterTheScoresWerePrinted) {
 
 TEST(Evaluate, LinesAreOnlyForDp) { EXPECT_THROW(evaluate("ner", kGold, kGold), TypeError); }
 
-TEST(Evaluate, SrlReportsThatItsScorerIsMissing) {
-  Records none;
-  EXPECT_NE(message_of<ValueError>([&] { evaluate("srl", none, none); }).find("not available"),
-            std::string::npos);
+TEST(EvaluateSrl, ReturnsTheScorersTextAndPrintsItWithALineBreak) {
+  Records sentences = Records::parse(R"x([[["-", "(A0*)"], ["sit", "(V*)"]]])x");
+  CaptureStdout();
+  EvaluateResult result = evaluate("srl", sentences, sentences);
+  const std::string& text = std::get<std::string>(result);
+  EXPECT_EQ(text.rfind("Number of Sentences    :           1\n", 0), 0u);
+  EXPECT_EQ(GetCapturedStdout(), text + "\n");
+
+  CaptureStdout();
+  EvaluateResult quiet = evaluate("srl", sentences, sentences, {.do_print = false});
+  EXPECT_EQ(std::get<std::string>(quiet), text);
+  EXPECT_EQ(GetCapturedStdout(), "");
+
+  // A badcase file fails after the text was printed: "srl" has no spreadsheet columns.
+  CaptureStdout();
+  EXPECT_THROW(evaluate("srl", sentences, sentences, {.badcase_file = "bad.xlsx"}), KeyError);
+  EXPECT_EQ(GetCapturedStdout(), text + "\n");
+}
+
+TEST(EvaluateSrl, ReadsPropsFilesAndReportsTheirErrors) {
+  TempFile gold("-\t(A0*)\nsit\t(V*)\n");
+  TempFile pred("-\t(A0*\nsit\t(V*)\n");
+  EXPECT_THAT(message_of<ValueError>([&] { evaluate_file("srl", gold.path(), pred.path()); }),
+              ::testing::HasSubstr("token 1, column 2: argument 'A0' is opened here and never "
+                                   "closed"));
+  EXPECT_THROW(evaluate_file("srl", gold.path(), "/no/such/pred.props"), FileError);
 }
 
 TEST(Evaluate, UnknownTypesAreKeyErrors) {
@@ -226,6 +249,32 @@ TEST(EvaluateFile, TheGoldFileFailsFirstWhenBothAreBad) {
               evaluate_file("ner", gold.path(), gold.path());
             }).rfind(gold.path() + ":2: ", 0),
             0u);
+}
+
+TEST(EvaluateFile, LinesThatAreNotJsonComeBeforeEntityCountsAndInvalidRecords) {
+  TempFile valid("{\"text\": \"a\", \"entities\": []}\n", "valid.jsonl");
+  TempFile invalid("{\"text\": 5, \"entities\": []}\n", "invalid.jsonl");
+  TempFile not_json("{\"text\": \"a\", \"entities\": []}\n[1\n", "broken.jsonl");
+  TempFile longer("{\"text\": \"a\", \"entities\": []}\n{\"text\": \"b\", \"entities\": []}\n",
+                  "longer.jsonl");
+  auto message = [](const std::function<void()>& body) {
+    try {
+      body();
+    } catch (const std::exception& error) {
+      return std::string(error.what());
+    }
+    return std::string("nothing thrown");
+  };
+  const EvaluateFileOptions no_counts{.do_print = false};
+  const EvaluateFileOptions missing_counts{.do_print = false, .entity_count_file = "/no/counts"};
+  EXPECT_THAT(message([&] { evaluate_file("ner", invalid.path(), not_json.path(), no_counts); }),
+              ::testing::StartsWith(not_json.path() + ":2: "));
+  EXPECT_THAT(message([&] { evaluate_file("ner", valid.path(), invalid.path(), missing_counts); }),
+              ::testing::HasSubstr("/no/counts"));
+  EXPECT_THAT(message([&] { evaluate_file("ner", invalid.path(), invalid.path(), no_counts); }),
+              ::testing::StartsWith(invalid.path() + ":1: record 1 (ner)"));
+  EXPECT_THAT(message([&] { evaluate_file("ner", valid.path(), longer.path(), no_counts); }),
+              ::testing::HasSubstr("unequal"));
 }
 
 // ---- evaluate: a record task ------------------------------------------------------------

@@ -58,8 +58,8 @@ struct Kept {
 
 TEST(MapInstances, MapperSeesZeroBasedIndexAndMinerOneBasedId) {
   Kept kept;
-  auto mapped = map_instances(IndexMapper(), FlagMiner(), kRecords, kRecords, true, std::nullopt,
-                              std::nullopt, kept.sink());
+  auto mapped = map_instances(IndexMapper(), FlagMiner(), ListedPairs(kRecords, kRecords), true,
+                              std::nullopt, std::nullopt, kept.sink());
   EXPECT_EQ(mapped.y_true, (std::vector<std::string>{"a@0", "a@0+", "b@1", "b@1+", "c@2", "c@2+"}));
   EXPECT_EQ(mapped.y_pred, (std::vector<std::string>{"a@0", "b@1", "c@2"}));
   ASSERT_EQ(kept.records.size(), 2u);  // the first instance has nothing to show
@@ -70,21 +70,21 @@ TEST(MapInstances, MapperSeesZeroBasedIndexAndMinerOneBasedId) {
 
 TEST(MapInstances, NoMiningWithoutABadcaseFile) {
   Kept kept;
-  auto mapped = map_instances(IndexMapper(), FlagMiner(), kRecords, kRecords, false, std::nullopt,
-                              std::nullopt, kept.sink());
+  auto mapped = map_instances(IndexMapper(), FlagMiner(), ListedPairs(kRecords, kRecords), false,
+                              std::nullopt, std::nullopt, kept.sink());
   EXPECT_EQ(mapped.y_pred.size(), 3u);
   EXPECT_TRUE(kept.records.empty());
 }
 
 TEST(MapInstances, EntityMinerAlsoReceivesCountsAndLabels) {
   Kept with;
-  map_instances(IndexMapper(), CountingMiner(), kRecords, kRecords, true,
+  map_instances(IndexMapper(), CountingMiner(), ListedPairs(kRecords, kRecords), true,
                 std::unordered_map<std::string, int64_t>{{"x", 1}, {"y", 2}},
                 std::vector<std::string>{"PER"}, with.sink());
   EXPECT_EQ(with.records[0].desc[0].get("counts"), 2);
   EXPECT_EQ(with.records[0].desc[0].get("labels"), 1);
   Kept without;
-  map_instances(IndexMapper(), CountingMiner(), kRecords, kRecords, true, std::nullopt,
+  map_instances(IndexMapper(), CountingMiner(), ListedPairs(kRecords, kRecords), true, std::nullopt,
                 std::nullopt, without.sink());
   EXPECT_EQ(without.records[0].desc[0].get("counts"), -1);
 }
@@ -92,8 +92,8 @@ TEST(MapInstances, EntityMinerAlsoReceivesCountsAndLabels) {
 TEST(MapInstances, EmptyListsCallNothing) {
   Records none;
   Kept kept;
-  auto mapped = map_instances(IndexMapper(), FlagMiner(), none, none, true, std::nullopt,
-                              std::nullopt, kept.sink());
+  auto mapped = map_instances(IndexMapper(), FlagMiner(), ListedPairs(none, none), true,
+                              std::nullopt, std::nullopt, kept.sink());
   EXPECT_TRUE(mapped.y_true.empty());
   EXPECT_TRUE(kept.records.empty());
 }
@@ -102,7 +102,7 @@ TEST(MapInstances, ShorterPredictionListIsAnIndexError) {
   Records two = Records::parse(R"([{"text": "a", "bad": false}, {"text": "b", "bad": false}])");
   Records one = Records::parse(R"([{"text": "a", "bad": false}])");
   Kept kept;
-  EXPECT_THROW(map_instances(IndexMapper(), FlagMiner(), two, one, false, std::nullopt,
+  EXPECT_THROW(map_instances(IndexMapper(), FlagMiner(), ListedPairs(two, one), false, std::nullopt,
                              std::nullopt, kept.sink()),
                IndexError);
 }
@@ -129,8 +129,8 @@ TEST(CountInstances, CountsWhatTheSequenceScorersCount) {
   Records pred =
       Records::parse(R"([{"tags": ["B-A", "I-A", "O"]}, {"tags": ["B-B", "O"]}, {"tags": ["O"]}])");
   Kept kept;
-  const auto counts = count_instances(ListTagMapper(), FlagMiner(), gold, pred, false, std::nullopt,
-                                      std::nullopt, kept.sink());
+  const auto counts = count_instances(ListTagMapper(), FlagMiner(), ListedPairs(gold, pred), false,
+                                      std::nullopt, std::nullopt, kept.sink());
   EXPECT_EQ(counts, metrics::seq::count_chunks({{"B-A", "I-A", "O"}, {"I-B", "O"}, {"B-A"}},
                                                {{"B-A", "I-A", "O"}, {"B-B", "O"}, {"O"}}));
 }
@@ -141,14 +141,14 @@ TEST(CountInstances, AScoringErrorWaitsForTheEndOfTheLoop) {
   // instance comes first, as it would if all sequences were collected before scoring.
   Records gold = Records::parse(R"([{"tags": ["O", "O"]}, {"fail": 1, "tags": []}])");
   Records pred = Records::parse(R"([{"tags": ["O"]}, {"tags": []}])");
-  EXPECT_THROW(count_instances(ListTagMapper(), FlagMiner(), gold, pred, false, std::nullopt,
-                               std::nullopt, kept.sink()),
+  EXPECT_THROW(count_instances(ListTagMapper(), FlagMiner(), ListedPairs(gold, pred), false,
+                               std::nullopt, std::nullopt, kept.sink()),
                KeyError);
   Records gold_ok = Records::parse(R"([{"tags": ["O", "O"]}, {"tags": ["B-A"]}])");
   Records pred_ok = Records::parse(R"([{"tags": ["O"]}, {"tags": ["B-A"]}])");
   EXPECT_THAT(testing::message_of<ValueError>([&] {
-                count_instances(ListTagMapper(), FlagMiner(), gold_ok, pred_ok, false, std::nullopt,
-                                std::nullopt, kept.sink());
+                count_instances(ListTagMapper(), FlagMiner(), ListedPairs(gold_ok, pred_ok), false,
+                                std::nullopt, std::nullopt, kept.sink());
               }),
               HasSubstr("instance 1: the gold sequence has 2 tags, the predicted one 1"));
 }
@@ -167,8 +167,8 @@ TEST(CollectLabels, AppendsEveryInstancesLabelsAndMinesAsTheOtherRoads) {
   TagVocabulary vocabulary;
   TagIdSequence gold;
   TagIdSequence pred;
-  collect_labels(TextLabelMapper(), FlagMiner(), kRecords, kRecords, true, std::nullopt,
-                 std::nullopt, kept.sink(), vocabulary, gold, pred);
+  collect_labels(TextLabelMapper(), FlagMiner(), ListedPairs(kRecords, kRecords), true,
+                 std::nullopt, std::nullopt, kept.sink(), vocabulary, gold, pred);
   EXPECT_EQ(vocabulary.strings(gold), (std::vector<std::string>{"a", "b", "c"}));
   EXPECT_EQ(vocabulary.strings(pred), (std::vector<std::string>{"na", "na", "na"}));
   ASSERT_EQ(kept.records.size(), 2u);

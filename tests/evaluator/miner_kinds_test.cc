@@ -23,7 +23,8 @@ TEST(Instrument, NerGivesTheSharedEntityMinerAndMapper) {
 TEST(Instrument, TableKeepsItsOrderAndEveryTypeItsOwnTools) {
   std::vector<std::string> types;
   for (const TaskTools& tools : Instrument::type2generator()) types.push_back(tools.type);
-  EXPECT_EQ(types, (std::vector<std::string>{"relation", "ner", "attribute"}));
+  EXPECT_EQ(types,
+            (std::vector<std::string>{"event", "relation", "ner", "attribute", "cws", "pos"}));
   const Instrument instrument;
   EXPECT_EQ(std::get<const RelationMiner*>(instrument.get_generator("relation")),
             &MinerKinds::Relation);

@@ -7,26 +7,9 @@
 
 namespace nlpeval {
 
-namespace {
-
-constexpr TagKeys kEntityKeys{.elements = "entities", .type = "type"};
-
-}  // namespace
-
-std::pair<std::vector<TagSequence>, std::vector<TagSequence>> EntityMapper::convert(
-    const Record& label, const Record& prediction, std::optional<int64_t> index) const {
-  BioTagger tagger;
-  InstanceTags tags;
-  convert_tags(label, prediction, index, tagger, tags);
-  std::pair<std::vector<TagSequence>, std::vector<TagSequence>> result;
-  result.first.push_back(tagger.vocabulary().strings(tags.gold(0)));
-  result.second.push_back(tagger.vocabulary().strings(tags.pred(0)));
-  return result;
-}
-
-void EntityMapper::convert_tags(const Record& label, const Record& prediction,
-                                std::optional<int64_t> index, BioTagger& tagger,
-                                InstanceTags& tags) const {
+void convert_element_tags(const Record& label, const Record& prediction,
+                          std::optional<int64_t> index, const TagKeys& keys, BioTagger& tagger,
+                          InstanceTags& tags) {
   label.expect_object("label");
   prediction.expect_object("prediction");
   const std::string_view true_text = label.get_string("text");
@@ -37,8 +20,31 @@ void EntityMapper::convert_tags(const Record& label, const Record& prediction,
   }
   const size_t length = utf8::length(true_text);
   auto [true_tags, pred_tags] = tags.add();
-  tagger.tag(length, prediction, kEntityKeys, pred_tags);
-  tagger.tag(length, label, kEntityKeys, true_tags);
+  tagger.tag(length, prediction, keys, pred_tags);
+  tagger.tag(length, label, keys, true_tags);
+}
+
+std::pair<std::vector<TagSequence>, std::vector<TagSequence>> convert_elements(
+    const Record& label, const Record& prediction, std::optional<int64_t> index,
+    const TagKeys& keys) {
+  BioTagger tagger;
+  InstanceTags tags;
+  convert_element_tags(label, prediction, index, keys, tagger, tags);
+  std::pair<std::vector<TagSequence>, std::vector<TagSequence>> result;
+  result.first.push_back(tagger.vocabulary().strings(tags.gold(0)));
+  result.second.push_back(tagger.vocabulary().strings(tags.pred(0)));
+  return result;
+}
+
+std::pair<std::vector<TagSequence>, std::vector<TagSequence>> EntityMapper::convert(
+    const Record& label, const Record& prediction, std::optional<int64_t> index) const {
+  return convert_elements(label, prediction, index, kEntityKeys);
+}
+
+void EntityMapper::convert_tags(const Record& label, const Record& prediction,
+                                std::optional<int64_t> index, BioTagger& tagger,
+                                InstanceTags& tags) const {
+  convert_element_tags(label, prediction, index, kEntityKeys, tagger, tags);
 }
 
 TagSequence EntityMapper::_convert_entity(std::string_view text, const Record& label) {

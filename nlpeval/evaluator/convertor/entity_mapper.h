@@ -3,6 +3,10 @@
 
 // The "ner" mapper. A "ner" record is an object with a "text" and an array "entities" of
 // objects {"offset", "length", "type"}; offsets and lengths count code points of the text.
+//
+// The mapping itself serves any record whose elements sit at an "offset" with a "length":
+// convert_elements and convert_element_tags take the record layout as TagKeys, so the
+// part-of-speech mapper is this one applied to "words" and "pos".
 
 #include <cstdint>
 #include <optional>
@@ -15,6 +19,24 @@
 
 namespace nlpeval {
 
+// Where a "ner" record keeps its entities and each entity its type.
+inline constexpr TagKeys kEntityKeys{.elements = "entities", .type = "type"};
+
+// Adds the instance's one (gold, predicted) pair of tag sequences to `tags`, as ids of
+// `tagger`'s vocabulary. Reads both texts first (the gold one first), then tags the predicted
+// record, then the gold one: when both are malformed, the prediction's error is reported.
+// Throws TypeError when a record is not an object or a value has the wrong kind, KeyError
+// for a missing key, and ValueError "text is different on line: <index>" (or "None") when
+// the two texts differ.
+void convert_element_tags(const Record& label, const Record& prediction,
+                          std::optional<int64_t> index, const TagKeys& keys, BioTagger& tagger,
+                          InstanceTags& tags);
+
+// The same as strings: ([gold tags], [predicted tags]).
+std::pair<std::vector<TagSequence>, std::vector<TagSequence>> convert_elements(
+    const Record& label, const Record& prediction, std::optional<int64_t> index,
+    const TagKeys& keys);
+
 // Turns a gold and a predicted "ner" record into two tag sequences with one tag per code
 // point of the text: "B-" + type on an entity's first character, "I-" + type on the rest,
 // "O" elsewhere. Where entities overlap, the later one in the array wins position by
@@ -23,9 +45,7 @@ class EntityMapper {
  public:
   // Returns ([gold tags], [predicted tags]): one sequence in each list, for the driver to
   // append to its running lists. `index` is the instance's position, used in messages only.
-  // Throws TypeError when a record is not an object or a value has the wrong kind, KeyError
-  // for a missing key, and ValueError "text is different on line: <index>" (or "None")
-  // when the two texts differ. The predicted record is converted first.
+  // Throws as convert_element_tags does.
   std::pair<std::vector<TagSequence>, std::vector<TagSequence>> convert(
       const Record& label, const Record& prediction, std::optional<int64_t> index = {}) const;
 

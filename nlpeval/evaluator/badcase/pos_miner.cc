@@ -1,0 +1,86 @@
+#include "nlpeval/evaluator/badcase/pos_miner.h"
+
+#include <string>
+#include <utility>
+
+#include "nlpeval/core/errors.h"
+#include "nlpeval/core/utf8.h"
+#include "nlpeval/evaluator/badcase/const.h"
+#include "nlpeval/evaluator/convertor/pos_mapper.h"
+
+namespace nlpeval {
+namespace {
+
+using badcase::Const;
+
+// Sets one side's label and text: the span's part of speech and characters, or NONE twice.
+void describe_side(Desc& desc, std::string_view label_field, std::string_view text_field,
+                   const std::optional<TypedStringSpan>& span, std::u32string_view text) {
+  if (!span) {
+    desc.set(label_field, Const::NONE);
+    desc.set(text_field, Const::NONE);
+    return;
+  }
+  desc.set(label_field, span->type);
+  desc.set(text_field, utf8::encode(text.substr(span->start, span->end - span->start + 1)));
+}
+
+// The error kind of a wrong pair: the first rule that holds.
+const char* error_kind(const SpanPair& span_pair) {
+  if (!span_pair.first) return badcase::Error::TRUE_NONE_ERROR;
+  if (!span_pair.second) return badcase::Error::PRED_NONE_ERROR;
+  const TypedStringSpan& gold = *span_pair.first;
+  const TypedStringSpan& pred = *span_pair.second;
+  if (gold.type != pred.type) return badcase::Error::TYPE_ERROR;
+  if (gold.start <= pred.start && gold.end >= pred.end) return badcase::Error::PRED_IN_TRUE;
+  if (gold.start >= pred.start && gold.end <= pred.end) return badcase::Error::TRUE_IN_PRED;
+  return badcase::Error::PRED_CROSS_TRUE;
+}
+
+}  // namespace
+
+Label2PredData PosMiner::generate(const Record& label, const Record& prediction,
+                                  int64_t id_) const {
+  label.expect_object("label");
+  prediction.expect_object("prediction");
+  const std::string_view text = label.get_string("text");
+  if (prediction.get_string("text") != text) throw ValueError("text is different");
+
+  Label2PredData result(id_, std::string(text), {});
+  const std::u32string code_points = utf8::decode(text);
+  BioTagger tagger;
+  const TagViews true_tags = tag_views(code_points, label, tagger);
+  const TagViews pred_tags = tag_views(code_points, prediction, tagger);
+  const std::vector<SpanPair> span_pairs = align_viewed_spans(true_tags, pred_tags);
+  result.desc.reserve(span_pairs.size());
+  for (const SpanPair& span_pair : span_pairs) {
+    result.desc.push_back(_generate_desc(span_pair, code_points));
+  }
+  return result;
+}
+
+Desc PosMiner::_generate_desc(const SpanPair& span_pair, std::u32string_view text) {
+  Desc desc;
+  describe_side(desc, "true_label", "true_text", span_pair.first, text);
+  describe_side(desc, "pred_label", "pred_text", span_pair.second, text);
+  const bool is_right =
+      span_pair.first && span_pair.second && *span_pair.first == *span_pair.second;
+  desc.set("is_right", is_right ? 1 : 0);
+  if (!is_right) desc.set("error_type", error_kind(span_pair));
+  return desc;
+}
+
+TagSequence PosMiner::_convert_pos(std::u32string_view text, const Record& label) {
+  return bio_tags(text.size(), label, kPosKeys);
+}
+
+TagViews PosMiner::tag_views(std::u32string_view text, const Record& label, BioTagger& tagger) {
+  TagIdSequence ids;
+  tagger.tag(text.size(), label, kPosKeys, ids);
+  TagViews views;
+  views.reserve(ids.size());
+  for (TagId id : ids) views.push_back(tagger.vocabulary().tag(id));
+  return views;
+}
+
+}  // namespace nlpeval

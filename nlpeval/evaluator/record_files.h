@@ -1,0 +1,131 @@
+#ifndef NLPEVAL_EVALUATOR_RECORD_FILES_H_
+#define NLPEVAL_EVALUATOR_RECORD_FILES_H_
+
+// Two JSON Lines files evaluated in one pass without holding them whole. Each file is read,
+// parsed and validated chunk by chunk on a thread of its own, a chunk ahead of its use, while
+// the caller walks the records of both in step. Only a few chunks of each file are in memory
+// at a time, and the memory of a chunk's parsed records is reused for the next one.
+
+#include <cstddef>
+#include <exception>
+#include <functional>
+#include <future>
+#include <string>
+#include <utility>
+
+#include "nlpeval/core/errors.h"
+#include "nlpeval/core/record.h"
+#include "nlpeval/data/json_reader.h"
+
+namespace nlpeval {
+
+// Checks a batch of records, which stand at `first_index` onwards in their file; throws for
+// the first invalid one.
+using BatchValidator = std::function<void(const Records& batch, size_t first_index)>;
+
+// The batches of one JSON Lines file, each read and validated while the one before is in use.
+// Validation stops at the first invalid record; reading goes on. Errors are kept, not thrown.
+class CheckedStream {
+ public:
+  CheckedStream(const std::string& file, BatchValidator validate, size_t chunk_bytes);
+  ~CheckedStream();
+  CheckedStream(const CheckedStream&) = delete;
+  CheckedStream& operator=(const CheckedStream&) = delete;
+
+  // Replaces `batch` with the next batch and returns true; returns false once the file is read
+  // or cannot be read further. The batch handed back is read into again in the background, so
+  // the records taken from it must no longer be in use.
+  bool next(Records& batch);
+
+  // Reads the rest of the file.
+  void drain();
+
+  std::exception_ptr unreadable() const { return unreadable_; }  // no file, or a line not JSON
+  std::exception_ptr invalid() const { return invalid_; }        // the first invalid record
+  size_t records() const { return records_; }                    // read so far
+
+ private:
+  void read_ahead();
+  bool read_into(Records& batch);
+
+  BatchValidator validate_;
+  std::exception_ptr unreadable_;
+  std::exception_ptr invalid_;
+  size_t records_ = 0;
+  std::unique_ptr<JsonLinesStream> stream_;
+  Records ahead_;
+  std::future<bool> pending_;  // last, so that a read in flight ends before the rest goes
+};
+
+// The instances of a gold and a predicted JSON Lines file, walked in step (see InstancePairs)
+// while both files are read and validated. Errors come in the order of reading both files
+// whole, then validating all gold and all predicted records, then walking: an unreadable gold
+// file, an unreadable predicted file, `held_error` (an error the caller met before the walk),
+// an invalid gold record, an invalid predicted record, files of unequal length, and last what
+// `visit` threw. Instances are visited only while every record read so far is valid and
+// there is no held error; the rest of both files is then read to find errors that come first.
+class StreamedPairs {
+ public:
+  StreamedPairs(std::string true_file, std::string pred_file, BatchValidator validate_gold,
+                BatchValidator validate_pred, std::exception_ptr held_error = nullptr,
+                size_t chunk_bytes = JsonLinesStream::kDefaultChunkBytes)
+      : true_file_(std::move(true_file)),
+        pred_file_(std::move(pred_file)),
+        validate_gold_(std::move(validate_gold)),
+        validate_pred_(std::move(validate_pred)),
+        held_error_(std::move(held_error)),
+        chunk_bytes_(chunk_bytes) {}
+
+  template <typename Visit>
+  void for_each(Visit&& visit) const {
+    CheckedStream gold(true_file_, validate_gold_, chunk_bytes_);
+    CheckedStream pred(pred_file_, validate_pred_, chunk_bytes_);
+    std::exception_ptr visit_error;
+    if (!held_error_) {
+      try {
+        walk_in_step(gold, pred, visit);
+      } catch (...) {
+        visit_error = std::current_exception();
+      }
+    }
+    gold.drain();
+    pred.drain();
+    throw_first_error(gold, pred, visit_error);
+  }
+
+ private:
+  // Visits pairs until a file ends or a record read is invalid.
+  template <typename Visit>
+  static void walk_in_step(CheckedStream& gold, CheckedStream& pred, Visit& visit) {
+    Records gold_batch;
+    Records pred_batch;
+    size_t gold_at = 0;
+    size_t pred_at = 0;
+    for (size_t index = 0;; ++index) {
+      if (gold_at == gold_batch.size()) {
+        if (!gold.next(gold_batch)) return;
+        gold_at = 0;
+      }
+      if (pred_at == pred_batch.size()) {
+        if (!pred.next(pred_batch)) return;
+        pred_at = 0;
+      }
+      if (gold.invalid() || pred.invalid()) return;
+      visit(gold_batch[gold_at++], pred_batch[pred_at++], index);
+    }
+  }
+
+  void throw_first_error(const CheckedStream& gold, const CheckedStream& pred,
+                         const std::exception_ptr& visit_error) const;
+
+  std::string true_file_;
+  std::string pred_file_;
+  BatchValidator validate_gold_;
+  BatchValidator validate_pred_;
+  std::exception_ptr held_error_;
+  size_t chunk_bytes_;
+};
+
+}  // namespace nlpeval
+
+#endif  // NLPEVAL_EVALUATOR_RECORD_FILES_H_
