@@ -56,20 +56,6 @@ void Record::expect_object(std::string_view what) const {
   if (!is_object()) throw_kind(what, Kind::object);
 }
 
-namespace {
-
-// Keys are short and mostly differ early: a plain loop beats a call to memcmp for each key
-// of a record.
-bool same_key(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (a[i] != b[i]) return false;
-  }
-  return true;
-}
-
-}  // namespace
-
 std::optional<Record> Record::find(std::string_view key) const {
   simdjson::dom::object object;
   if (element_.get(object) != simdjson::SUCCESS) throw_kind("record", Kind::object);

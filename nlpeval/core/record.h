@@ -30,6 +30,16 @@ std::string_view kind_name(Kind kind);
 
 class RecordArray;
 
+// Whether two object keys are equal. Keys are short and mostly differ early: a plain loop
+// beats a call to memcmp for every key of every record looked at.
+inline bool same_key(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    if (a[i] != b[i]) return false;
+  }
+  return true;
+}
+
 class Record {
  public:
   Record() = default;

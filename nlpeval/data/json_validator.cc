@@ -643,11 +643,6 @@ bool matches_integer(Record value, Mismatch& mismatch) {
   }
 }
 
-// Most keys differ from a wanted one in length or first byte; only the rest need memcmp.
-bool same_key(std::string_view key, std::string_view wanted) {
-  return key.size() == wanted.size() && (key.empty() || key[0] == wanted[0]) && key == wanted;
-}
-
 bool matches_object(Record value, std::span<const Field> fields, Mismatch& mismatch) {
   simdjson::dom::object object;
   if (value.element().get(object) != simdjson::SUCCESS) {
