@@ -1,7 +1,6 @@
 #include "nlpeval/data/json_reader.h"
 
 #include <simdjson.h>
-#include <sys/mman.h>
 
 #include <algorithm>
 #include <bit>
@@ -20,6 +19,7 @@
 #endif
 
 #include "nlpeval/core/errors.h"
+#include "nlpeval/core/huge_pages.h"
 
 namespace nlpeval {
 namespace {
@@ -29,21 +29,6 @@ namespace {
 constexpr size_t kMinChunkBytes = 64;
 // What simdjson can parse at once, less the brackets around a chunk; no line can be longer.
 constexpr size_t kMaxChunkBytes = simdjson::SIMDJSON_MAXSIZE_BYTES - 2;
-
-// Asks the kernel for huge pages on a fresh, untouched allocation. Faulting in 4 KiB pages
-// one by one is the dominant cost of keeping a large document on virtual machines; this is a
-// hint only and changes nothing else.
-void advise_huge_pages(const void* data, size_t bytes) {
-#ifdef MADV_HUGEPAGE
-  constexpr uintptr_t kHugePage = uintptr_t{2} << 20;
-  uintptr_t begin = (reinterpret_cast<uintptr_t>(data) + kHugePage - 1) & ~(kHugePage - 1);
-  uintptr_t end = (reinterpret_cast<uintptr_t>(data) + bytes) & ~(kHugePage - 1);
-  if (end > begin) madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
-#else
-  (void)data;
-  (void)bytes;
-#endif
-}
 
 bool is_blank(std::string_view line) {
   return line.find_first_not_of(" \t\r") == std::string_view::npos;

@@ -1,7 +1,6 @@
 #include "nlpeval/evaluator/evaluates/srl_evaluate.h"
 
 #include <simdjson.h>
-#include <sys/mman.h>
 
 #include <algorithm>
 #include <cinttypes>
@@ -20,6 +19,7 @@
 #include <utility>
 
 #include "nlpeval/core/errors.h"
+#include "nlpeval/core/huge_pages.h"
 
 namespace nlpeval {
 namespace {
@@ -61,20 +61,6 @@ void append_json_byte(std::string& out, char c) {
     return;
   }
   out += c;
-}
-
-// Asks the kernel for huge pages on a fresh, untouched allocation: faulting in the pages of
-// the kept documents one by one is a large part of reading. A hint only.
-void advise_huge_pages(const void* data, size_t bytes) {
-#ifdef MADV_HUGEPAGE
-  constexpr uintptr_t kHugePage = uintptr_t{2} << 20;
-  uintptr_t begin = (reinterpret_cast<uintptr_t>(data) + kHugePage - 1) & ~(kHugePage - 1);
-  uintptr_t end = (reinterpret_cast<uintptr_t>(data) + bytes) & ~(kHugePage - 1);
-  if (end > begin) madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
-#else
-  (void)data;
-  (void)bytes;
-#endif
 }
 
 // Gathers the sentences of a props file as JSON arrays of token rows, straight from the
