@@ -88,8 +88,8 @@ Label2PredData EntityMiner::generate(const Record& label, const Record& predicti
 
   Label2PredData result(id_, std::string(text), {});
   const std::u32string code_points = utf8::decode(text);
-  const TagViews true_tags = tag_views(code_points, label, tagger);
-  const TagViews pred_tags = tag_views(code_points, prediction, tagger);
+  const TagViews true_tags = tag_views(code_points.size(), label, kMinerKeys, tagger);
+  const TagViews pred_tags = tag_views(code_points.size(), prediction, kMinerKeys, tagger);
   for (const SpanPair& span_pair : align_viewed_spans(true_tags, pred_tags)) {
     std::optional<Desc> desc =
         _generate_desc(span_pair, code_points, entity2count, evaluate_labels);
@@ -118,15 +118,6 @@ std::optional<Desc> EntityMiner::_generate_desc(
 
 TagSequence EntityMiner::_convert_entity(std::u32string_view text, const Record& label) {
   return bio_tags(text.size(), label, kMinerKeys);
-}
-
-TagViews EntityMiner::tag_views(std::u32string_view text, const Record& label, BioTagger& tagger) {
-  TagIdSequence ids;
-  tagger.tag(text.size(), label, kMinerKeys, ids);
-  TagViews views;
-  views.reserve(ids.size());
-  for (TagId id : ids) views.push_back(tagger.vocabulary().tag(id));
-  return views;
 }
 
 }  // namespace nlpeval

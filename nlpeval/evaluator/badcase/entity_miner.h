@@ -51,9 +51,6 @@ class EntityMiner {
 
   // The entity mapper's tags of `label` over `text`, with "nes" and "ne" read when present.
   static TagSequence _convert_entity(std::u32string_view text, const Record& label);
-
-  // The same tags, viewing the texts of `tagger`'s vocabulary.
-  static TagViews tag_views(std::u32string_view text, const Record& label, BioTagger& tagger);
 };
 
 }  // namespace nlpeval

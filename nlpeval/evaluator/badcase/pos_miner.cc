@@ -49,8 +49,8 @@ Label2PredData PosMiner::generate(const Record& label, const Record& prediction,
   Label2PredData result(id_, std::string(text), {});
   const std::u32string code_points = utf8::decode(text);
   BioTagger tagger;
-  const TagViews true_tags = tag_views(code_points, label, tagger);
-  const TagViews pred_tags = tag_views(code_points, prediction, tagger);
+  const TagViews true_tags = tag_views(code_points.size(), label, kPosKeys, tagger);
+  const TagViews pred_tags = tag_views(code_points.size(), prediction, kPosKeys, tagger);
   const std::vector<SpanPair> span_pairs = align_viewed_spans(true_tags, pred_tags);
   result.desc.reserve(span_pairs.size());
   for (const SpanPair& span_pair : span_pairs) {
@@ -72,15 +72,6 @@ Desc PosMiner::_generate_desc(const SpanPair& span_pair, std::u32string_view tex
 
 TagSequence PosMiner::_convert_pos(std::u32string_view text, const Record& label) {
   return bio_tags(text.size(), label, kPosKeys);
-}
-
-TagViews PosMiner::tag_views(std::u32string_view text, const Record& label, BioTagger& tagger) {
-  TagIdSequence ids;
-  tagger.tag(text.size(), label, kPosKeys, ids);
-  TagViews views;
-  views.reserve(ids.size());
-  for (TagId id : ids) views.push_back(tagger.vocabulary().tag(id));
-  return views;
 }
 
 }  // namespace nlpeval

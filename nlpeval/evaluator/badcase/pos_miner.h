@@ -33,9 +33,6 @@ class PosMiner {
 
   // The "pos" mapper's tags of `label` over `text`.
   static TagSequence _convert_pos(std::u32string_view text, const Record& label);
-
-  // The same tags, viewing the texts of `tagger`'s vocabulary.
-  static TagViews tag_views(std::u32string_view text, const Record& label, BioTagger& tagger);
 };
 
 }  // namespace nlpeval

@@ -160,4 +160,14 @@ std::vector<SpanPair> align_viewed_spans(const TagViews& true_labels, const TagV
   return align(true_labels, pred_labels);
 }
 
+TagViews tag_views(size_t text_length, const Record& record, const TagKeys& keys,
+                   BioTagger& tagger) {
+  TagIdSequence ids;
+  tagger.tag(text_length, record, keys, ids);
+  TagViews views;
+  views.reserve(ids.size());
+  for (TagId id : ids) views.push_back(tagger.vocabulary().tag(id));
+  return views;
+}
+
 }  // namespace nlpeval

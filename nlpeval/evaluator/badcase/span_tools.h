@@ -62,6 +62,11 @@ using TagViews = std::vector<std::string_view>;
 // The same over viewed tags.
 std::vector<SpanPair> align_viewed_spans(const TagViews& true_labels, const TagViews& pred_labels);
 
+// The tags `tagger` gives `record` (read with `keys`) over `text_length` code points, viewing
+// the texts of the tagger's vocabulary.
+TagViews tag_views(size_t text_length, const Record& record, const TagKeys& keys,
+                   BioTagger& tagger);
+
 }  // namespace nlpeval
 
 #endif  // NLPEVAL_EVALUATOR_BADCASE_SPAN_TOOLS_H_
