@@ -20,6 +20,7 @@ CheckedStream::~CheckedStream() {
 bool CheckedStream::next(Records& batch) {
   if (!pending_.valid()) return false;
   bool got = pending_.get();
+  met_invalid_ = invalid_ != nullptr;  // read now: the next read may set it
   std::swap(batch, ahead_);
   if (got) read_ahead();
   return got;

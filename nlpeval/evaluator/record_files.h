@@ -37,12 +37,17 @@ class CheckedStream {
   // the records taken from it must no longer be in use.
   bool next(Records& batch);
 
+  // Whether a record handed out so far, or the batch handed out last, is invalid.
+  bool met_invalid() const { return met_invalid_; }
+
   // Reads the rest of the file.
   void drain();
 
+  // Once the file is drained: what was wrong with it, and how many records it holds. (While a
+  // read is in flight, only the reading thread may touch these.)
   std::exception_ptr unreadable() const { return unreadable_; }  // no file, or a line not JSON
   std::exception_ptr invalid() const { return invalid_; }        // the first invalid record
-  size_t records() const { return records_; }                    // read so far
+  size_t records() const { return records_; }
 
  private:
   void read_ahead();
@@ -52,6 +57,7 @@ class CheckedStream {
   std::exception_ptr unreadable_;
   std::exception_ptr invalid_;
   size_t records_ = 0;
+  bool met_invalid_ = false;  // the caller's copy, taken between reads
   std::unique_ptr<JsonLinesStream> stream_;
   Records ahead_;
   std::future<bool> pending_;  // last, so that a read in flight ends before the rest goes
@@ -110,7 +116,7 @@ class StreamedPairs {
         if (!pred.next(pred_batch)) return;
         pred_at = 0;
       }
-      if (gold.invalid() || pred.invalid()) return;
+      if (gold.met_invalid() || pred.met_invalid()) return;
       visit(gold_batch[gold_at++], pred_batch[pred_at++], index);
     }
   }
