@@ -21,19 +21,12 @@ std::string element_text(std::u32string_view text, const TypedStringSpan& span) 
   return utf8::encode(text.substr(span.start, span.end - span.start + 1));
 }
 
-// The error kind of a wrong pair: the first rule that holds. Every span the miner's own tags
-// give is a "word", so the type rule fires only for spans of other types.
+// The error kind of a wrong pair; types that differ over equal texts are a type error. Every
+// span the miner's own tags give is a "word", so that fires only for spans of other types.
 const char* error_kind(const SpanPair& span_pair, const Desc& desc) {
-  if (!span_pair.first) return badcase::Error::TRUE_NONE_ERROR;
-  if (!span_pair.second) return badcase::Error::PRED_NONE_ERROR;
-  const TypedStringSpan& gold = *span_pair.first;
-  const TypedStringSpan& pred = *span_pair.second;
-  if (gold.type != pred.type && desc.get("pred_text") == desc.get("true_text")) {
-    return badcase::Error::TYPE_ERROR;
-  }
-  if (gold.start <= pred.start && gold.end >= pred.end) return badcase::Error::PRED_IN_TRUE;
-  if (gold.start >= pred.start && gold.end <= pred.end) return badcase::Error::TRUE_IN_PRED;
-  return badcase::Error::PRED_CROSS_TRUE;
+  return span_error_kind(span_pair, [&](const TypedStringSpan&, const TypedStringSpan&) {
+    return desc.get("pred_text") == desc.get("true_text");
+  });
 }
 
 }  // namespace

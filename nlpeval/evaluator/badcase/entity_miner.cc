@@ -52,19 +52,12 @@ bool listed(const std::optional<TypedStringSpan>& span, const std::vector<std::s
   return span && std::find(labels.begin(), labels.end(), span->type) != labels.end();
 }
 
-// The error kind of a wrong pair: the first rule that holds. Texts are compared, not extents,
-// so two overlapping spans of different types over equal texts are a type error too.
+// The error kind of a wrong pair. Texts are compared, not extents, so two overlapping spans of
+// different types over equal texts are a type error too.
 const char* error_kind(const SpanPair& span_pair, std::u32string_view text) {
-  if (!span_pair.first) return badcase::Error::TRUE_NONE_ERROR;
-  if (!span_pair.second) return badcase::Error::PRED_NONE_ERROR;
-  const TypedStringSpan& gold = *span_pair.first;
-  const TypedStringSpan& pred = *span_pair.second;
-  if (gold.type != pred.type && slice(text, gold) == slice(text, pred)) {
-    return badcase::Error::TYPE_ERROR;
-  }
-  if (gold.start <= pred.start && gold.end >= pred.end) return badcase::Error::PRED_IN_TRUE;
-  if (gold.start >= pred.start && gold.end <= pred.end) return badcase::Error::TRUE_IN_PRED;
-  return badcase::Error::PRED_CROSS_TRUE;
+  return span_error_kind(span_pair, [&](const TypedStringSpan& gold, const TypedStringSpan& pred) {
+    return slice(text, gold) == slice(text, pred);
+  });
 }
 
 }  // namespace

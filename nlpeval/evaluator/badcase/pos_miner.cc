@@ -25,16 +25,10 @@ void describe_side(Desc& desc, std::string_view label_field, std::string_view te
   desc.set(text_field, utf8::encode(text.substr(span->start, span->end - span->start + 1)));
 }
 
-// The error kind of a wrong pair: the first rule that holds.
+// The error kind of a wrong pair; any difference of part of speech is a type error.
 const char* error_kind(const SpanPair& span_pair) {
-  if (!span_pair.first) return badcase::Error::TRUE_NONE_ERROR;
-  if (!span_pair.second) return badcase::Error::PRED_NONE_ERROR;
-  const TypedStringSpan& gold = *span_pair.first;
-  const TypedStringSpan& pred = *span_pair.second;
-  if (gold.type != pred.type) return badcase::Error::TYPE_ERROR;
-  if (gold.start <= pred.start && gold.end >= pred.end) return badcase::Error::PRED_IN_TRUE;
-  if (gold.start >= pred.start && gold.end <= pred.end) return badcase::Error::TRUE_IN_PRED;
-  return badcase::Error::PRED_CROSS_TRUE;
+  return span_error_kind(span_pair,
+                         [](const TypedStringSpan&, const TypedStringSpan&) { return true; });
 }
 
 }  // namespace

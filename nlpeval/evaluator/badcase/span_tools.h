@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "nlpeval/core/tags.h"
+#include "nlpeval/evaluator/badcase/const.h"
 
 namespace nlpeval {
 
@@ -61,6 +62,22 @@ using TagViews = std::vector<std::string_view>;
 
 // The same over viewed tags.
 std::vector<SpanPair> align_viewed_spans(const TagViews& true_labels, const TagViews& pred_labels);
+
+// The error kind of a wrong pair of spans, by the first rule that holds: a side is missing; the
+// types differ in the way the miner counts as a type error (`is_type_error(gold, pred)`, asked
+// only when the types differ); the predicted span lies within the gold one; the gold span
+// lies within the predicted one; otherwise they cross.
+template <typename IsTypeError>
+const char* span_error_kind(const SpanPair& span_pair, IsTypeError&& is_type_error) {
+  if (!span_pair.first) return badcase::Error::TRUE_NONE_ERROR;
+  if (!span_pair.second) return badcase::Error::PRED_NONE_ERROR;
+  const TypedStringSpan& gold = *span_pair.first;
+  const TypedStringSpan& pred = *span_pair.second;
+  if (gold.type != pred.type && is_type_error(gold, pred)) return badcase::Error::TYPE_ERROR;
+  if (gold.start <= pred.start && gold.end >= pred.end) return badcase::Error::PRED_IN_TRUE;
+  if (gold.start >= pred.start && gold.end <= pred.end) return badcase::Error::TRUE_IN_PRED;
+  return badcase::Error::PRED_CROSS_TRUE;
+}
 
 // The tags `tagger` gives `record` (read with `keys`) over `text_length` code points, viewing
 // the texts of the tagger's vocabulary.
