@@ -467,12 +467,13 @@ struct JsonLinesStream::State {
   State(const std::string& file, size_t chunk_bytes)
       : name(file),
         handle(open_for_reading(name)),
-        reader(handle.get(), name, chunk_bytes_for(file_bytes(name), chunk_bytes)),
-        builder(name, chunk_bytes_for(file_bytes(name), chunk_bytes), 0,
-                RecordsBuilder::Use::streaming) {}
+        fitted_chunk_bytes(chunk_bytes_for(file_bytes(name), chunk_bytes)),
+        reader(handle.get(), name, fitted_chunk_bytes),
+        builder(name, fitted_chunk_bytes, 0, RecordsBuilder::Use::streaming) {}
 
   std::string name;
   std::unique_ptr<std::FILE, FileCloser> handle;
+  size_t fitted_chunk_bytes;  // no more than a small file needs
   ChunkReader reader;
   RecordsBuilder builder;
 };

@@ -60,6 +60,8 @@ Label2PredData mine_instance(const Miner& miner, const Record& label, const Reco
                                         extras.evaluate_labels);
                        }) {
     return miner.generate(label, prediction, id_, extras.entity2count, extras.evaluate_labels);
+  } else if constexpr (requires { miner.generate(label, prediction, id_, tagger); }) {
+    return miner.generate(label, prediction, id_, tagger);
   } else {
     return miner.generate(label, prediction, id_);
   }

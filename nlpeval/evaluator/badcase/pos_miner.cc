@@ -35,6 +35,12 @@ const char* error_kind(const SpanPair& span_pair) {
 
 Label2PredData PosMiner::generate(const Record& label, const Record& prediction,
                                   int64_t id_) const {
+  BioTagger tagger;
+  return generate(label, prediction, id_, tagger);
+}
+
+Label2PredData PosMiner::generate(const Record& label, const Record& prediction, int64_t id_,
+                                  BioTagger& tagger) const {
   label.expect_object("label");
   prediction.expect_object("prediction");
   const std::string_view text = label.get_string("text");
@@ -42,7 +48,6 @@ Label2PredData PosMiner::generate(const Record& label, const Record& prediction,
 
   Label2PredData result(id_, std::string(text), {});
   const std::u32string code_points = utf8::decode(text);
-  BioTagger tagger;
   const TagViews true_tags = tag_views(code_points.size(), label, kPosKeys, tagger);
   const TagViews pred_tags = tag_views(code_points.size(), prediction, kPosKeys, tagger);
   const std::vector<SpanPair> span_pairs = align_viewed_spans(true_tags, pred_tags);

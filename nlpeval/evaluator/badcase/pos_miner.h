@@ -25,6 +25,11 @@ class PosMiner {
   // for a missing key, and ValueError "text is different" when the two texts differ.
   Label2PredData generate(const Record& label, const Record& prediction, int64_t id_) const;
 
+  // The same, tagging with `tagger`, whose vocabulary and buffers the driver reuses from one
+  // instance to the next.
+  Label2PredData generate(const Record& label, const Record& prediction, int64_t id_,
+                          BioTagger& tagger) const;
+
  private:
   // The Desc of one pair over the instance's code points. Two paired words with different
   // parts of speech are a type error whatever their extents; only words with the same part
