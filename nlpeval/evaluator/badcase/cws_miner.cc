@@ -33,10 +33,7 @@ const char* error_kind(const SpanPair& span_pair, const Desc& desc) {
 
 Label2PredData CwsMiner::generate(const Record& label, const Record& prediction,
                                   int64_t id_) const {
-  label.expect_object("label");
-  prediction.expect_object("prediction");
-  const std::string_view text = label.get_string("text");
-  if (prediction.get_string("text") != text) throw ValueError("text is different");
+  const std::string_view text = shared_text(label, prediction);
 
   Label2PredData result(id_, std::string(text), {});
   const TagViews true_labels = _convert_label(label);

@@ -74,10 +74,7 @@ Label2PredData EntityMiner::generate(const Record& label, const Record& predicti
                                      const std::optional<EntityCount>& entity2count,
                                      const std::optional<std::vector<std::string>>& evaluate_labels,
                                      BioTagger& tagger) const {
-  label.expect_object("label");
-  prediction.expect_object("prediction");
-  const std::string_view text = label.get_string("text");
-  if (prediction.get_string("text") != text) throw ValueError("text is different");
+  const std::string_view text = shared_text(label, prediction);
 
   Label2PredData result(id_, std::string(text), {});
   const std::u32string code_points = utf8::decode(text);

@@ -100,10 +100,7 @@ Desc describe_pair(const Record* gold, const Record* pred) {
 
 Label2PredData RelationMiner::generate(const Record& label, const Record& prediction,
                                        int64_t id_) const {
-  label.expect_object("label");
-  prediction.expect_object("prediction");
-  const std::string_view text = label.get_string("text");
-  if (prediction.get_string("text") != text) throw ValueError("text is different");
+  const std::string_view text = shared_text(label, prediction);
 
   const Tuple2Triple gold = _get_tuple2triple(label.get_array("relations"));
   const Tuple2Triple pred = _get_tuple2triple(prediction.get_array("relations"));

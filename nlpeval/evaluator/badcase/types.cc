@@ -48,4 +48,12 @@ std::string Label2PredData::to_string() const {
   return out + ">";
 }
 
+std::string_view shared_text(const Record& label, const Record& prediction) {
+  label.expect_object("label");
+  prediction.expect_object("prediction");
+  const std::string_view text = label.get_string("text");
+  if (prediction.get_string("text") != text) throw ValueError("text is different");
+  return text;
+}
+
 }  // namespace nlpeval

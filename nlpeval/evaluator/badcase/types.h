@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "nlpeval/core/record.h"
 #include "nlpeval/core/value.h"
 #include "nlpeval/evaluator/badcase/const.h"
 
@@ -67,6 +68,11 @@ class Label2PredData {
   std::string text;
   std::vector<Desc> desc;  // in the miner's order; may be empty
 };
+
+// The text of an instance, as every miner checks it first: TypeError naming "label" or
+// "prediction" unless both records are objects, KeyError or TypeError for a missing or
+// non-string "text", and ValueError "text is different" when the predicted text differs.
+std::string_view shared_text(const Record& label, const Record& prediction);
 
 }  // namespace nlpeval
 
