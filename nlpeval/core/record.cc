@@ -69,7 +69,7 @@ std::optional<Record> Record::find(std::string_view key) const {
 
 Record Record::at(std::string_view key) const {
   std::optional<Record> found = find(key);
-  if (!found) throw KeyError(std::string(key));
+  if (!found) throw_missing(key);
   return *found;
 }
 
@@ -79,22 +79,13 @@ int64_t Record::get_int(std::string_view key) const { return at(key).as_int(key)
 
 RecordArray Record::get_array(std::string_view key) const { return at(key).as_array(key); }
 
-std::string_view Record::as_string(std::string_view what) const {
-  std::string_view text;
-  if (element_.get(text) != simdjson::SUCCESS) throw_kind(what, Kind::string);
-  return text;
-}
+void Record::throw_missing(std::string_view key) { throw KeyError(std::string(key)); }
 
-int64_t Record::as_int(std::string_view what) const {
+void Record::throw_not_int64(std::string_view what) const {
   if (element_.type() == simdjson::dom::element_type::UINT64) {
     throw ValueError(std::string(what) + ": integer out of the 64-bit signed range");
   }
-  int64_t value = 0;
-  if (element_.type() != simdjson::dom::element_type::INT64 ||
-      element_.get(value) != simdjson::SUCCESS) {
-    throw_kind(what, Kind::integer);
-  }
-  return value;
+  throw_kind(what, Kind::integer);
 }
 
 RecordArray Record::as_array(std::string_view what) const {

@@ -12,6 +12,7 @@
 
 #include <simdjson.h>
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -19,6 +20,8 @@
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "nlpeval/core/short_strings.h"
 
 namespace nlpeval {
 
@@ -29,16 +32,6 @@ enum class Kind { object, array, string, integer, floating, boolean, null };
 std::string_view kind_name(Kind kind);
 
 class RecordArray;
-
-// Whether two object keys are equal. Keys are short and mostly differ early: a plain loop
-// beats a call to memcmp for every key of every record looked at.
-inline bool same_key(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (a[i] != b[i]) return false;
-  }
-  return true;
-}
 
 class Record {
  public:
@@ -56,6 +49,15 @@ class Record {
   std::optional<Record> find(std::string_view key) const;
   bool contains(std::string_view key) const { return find(key).has_value(); }
 
+  // The members `keys[i]` in one pass over the members, each the last one when its key
+  // repeats. The keys must differ from each other; an empty key finds nothing. Throws TypeError
+  // unless this is an object. Reading several members of many small objects, this is find's N walks
+  // in one.
+  template <size_t N>
+  class Members;
+  template <size_t N>
+  Members<N> find_each(const std::array<std::string_view, N>& keys) const;
+
   // The member `key`; throws KeyError naming the key when it is absent.
   Record at(std::string_view key) const;
 
@@ -64,9 +66,17 @@ class Record {
   int64_t get_int(std::string_view key) const;
   RecordArray get_array(std::string_view key) const;
 
-  // This value itself as a kind; `what` names it in the TypeError.
-  std::string_view as_string(std::string_view what) const;
-  int64_t as_int(std::string_view what) const;
+  // This value itself as a kind; `what` names it in the TypeError. The first two are inline:
+  // the mappers call them for every element of every record.
+  std::string_view as_string(std::string_view what) const {
+    std::string_view text;
+    if (element_.get(text) != simdjson::SUCCESS) throw_kind(what, Kind::string);
+    return text;
+  }
+  int64_t as_int(std::string_view what) const {
+    if (element_.type() != simdjson::dom::element_type::INT64) throw_not_int64(what);
+    return element_.get_int64().value_unsafe();
+  }
   RecordArray as_array(std::string_view what) const;
 
   // The value as compact JSON text.
@@ -76,9 +86,46 @@ class Record {
 
  private:
   [[noreturn]] void throw_kind(std::string_view what, Kind expected) const;
+  [[noreturn]] void throw_not_int64(std::string_view what) const;
+  [[noreturn]] static void throw_missing(std::string_view key);
 
   simdjson::dom::element element_;
 };
+
+template <size_t N>
+class Record::Members {
+ public:
+  bool has(size_t i) const { return (present_ >> i) & 1u; }
+  // Member `i`; KeyError naming `key` when it is absent.
+  Record at(size_t i, std::string_view key) const {
+    if (!has(i)) throw_missing(key);
+    return values_[i];
+  }
+
+ private:
+  friend class Record;
+  // Optionals would be larger and are cleared member by member on every call.
+  std::array<Record, N> values_;
+  uint32_t present_ = 0;
+  static_assert(N <= 32);
+};
+
+template <size_t N>
+Record::Members<N> Record::find_each(const std::array<std::string_view, N>& keys) const {
+  simdjson::dom::object object;
+  if (element_.get(object) != simdjson::SUCCESS) throw_kind("record", Kind::object);
+  Members<N> found;
+  for (simdjson::dom::key_value_pair field : object) {
+    for (size_t i = 0; i < N; ++i) {
+      if (!keys[i].empty() && same_key(field.key, keys[i])) {
+        found.values_[i] = Record(field.value);
+        found.present_ |= 1u << i;
+        break;
+      }
+    }
+  }
+  return found;
+}
 
 // The elements of an array record, in order.
 class RecordArray {

@@ -9,23 +9,15 @@
 #include <deque>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <utility>
 #include <vector>
+
+#include "nlpeval/core/short_strings.h"
 
 namespace nlpeval {
 
 using TagId = uint32_t;
 using TagIdSequence = std::vector<TagId>;
-
-// FNV-1a: tags and types are a few bytes long, where it beats the library's out-of-line hash.
-struct ShortStringHash {
-  size_t operator()(std::string_view text) const {
-    uint64_t hash = 14695981039346656037u;
-    for (char byte : text) hash = (hash ^ static_cast<unsigned char>(byte)) * 1099511628211u;
-    return static_cast<size_t>(hash);
-  }
-};
 
 // An append-only table of distinct tag strings; ids count from 0 in order of first sight and
 // the text of an id never moves. Not shared between threads.
@@ -41,7 +33,10 @@ class TagVocabulary {
   TagId intern(std::string_view tag);
 
   // The ids of "B-" + type and "I-" + type, added when new.
-  std::pair<TagId, TagId> begin_inside(std::string_view type);
+  std::pair<TagId, TagId> begin_inside(std::string_view type) {
+    if (const auto* found = type_ids_.find(type)) return *found;
+    return add_begin_inside(type);
+  }
 
   // The ids of type + "(e1,e2)" and type + "(e2,e1)", the labels of a relation or attribute
   // whose first argument starts first or second; added when new.
@@ -54,11 +49,13 @@ class TagVocabulary {
   std::vector<std::string> strings(const TagIdSequence& ids) const;
 
  private:
+  std::pair<TagId, TagId> add_begin_inside(std::string_view type);
+
   std::deque<std::string> tags_;  // a deque: adding never moves the texts the maps view
-  std::unordered_map<std::string_view, TagId, ShortStringHash> ids_;
+  ShortStringMap<TagId> ids_;
   std::deque<std::string> types_;
-  std::unordered_map<std::string_view, std::pair<TagId, TagId>, ShortStringHash> type_ids_;
-  std::unordered_map<std::string_view, std::pair<TagId, TagId>, ShortStringHash> directed_ids_;
+  ShortStringMap<std::pair<TagId, TagId>> type_ids_;
+  ShortStringMap<std::pair<TagId, TagId>> directed_ids_;
 };
 
 }  // namespace nlpeval

@@ -28,7 +28,9 @@ void BioTagger::tag(size_t text_length, std::span<const Element> elements, TagId
 }
 
 // Reads every element before any is applied: a malformed element fails the same way wherever
-// it stands, and the elements can then be applied from the last to the first.
+// it stands, and the elements can then be applied from the last to the first. Each element's
+// members are found in one walk over it; a missing or mistyped one is reported in the order
+// "offset", type, "length".
 void BioTagger::read_elements(const Record& record, const TagKeys& keys) {
   const std::string_view array_key = key_or_alias(record, keys.elements, keys.elements_alias);
   const RecordArray array = record.get_array(array_key);
@@ -37,10 +39,12 @@ void BioTagger::read_elements(const Record& record, const TagKeys& keys) {
     if (!element.is_object()) {
       element.expect_object(std::string(array_key) + "[" + std::to_string(elements_.size()) + "]");
     }
-    const int64_t offset = element.get_int("offset");
-    const std::string_view type =
-        element.get_string(key_or_alias(element, keys.type, keys.type_alias));
-    elements_.push_back({offset, element.get_int("length"), type});
+    const auto members = element.find_each<4>({"offset", keys.type, keys.type_alias, "length"});
+    const int64_t offset = members.at(0, "offset").as_int("offset");
+    const bool aliased = members.has(2);
+    const std::string_view type_key = aliased ? keys.type_alias : keys.type;
+    const std::string_view type = members.at(aliased ? 2 : 1, type_key).as_string(type_key);
+    elements_.push_back({offset, members.at(3, "length").as_int("length"), type});
   }
 }
 
@@ -76,8 +80,9 @@ void BioTagger::fill_inside(TagIdSequence& tags, size_t begin, size_t end, TagId
   }
 }
 
-// The first free position at or after `position`; the text length when there is none.
-size_t BioTagger::find_free(size_t position) {
+// find_free from a taken position: follows the chain to the first free one and points every
+// position passed straight at it.
+size_t BioTagger::find_taken_onwards(size_t position) {
   size_t root = position;
   while (next_free_[root] != root) root = next_free_[root];
   while (next_free_[position] != root) position = std::exchange(next_free_[position], root);

@@ -65,7 +65,11 @@ class BioTagger {
   void read_elements(const Record& record, const TagKeys& keys);
   void apply(const Element& element, TagIdSequence& tags);
   void fill_inside(TagIdSequence& tags, size_t begin, size_t end, TagId inside);
-  size_t find_free(size_t position);
+  // The first free position at or after `position`; the text length when there is none.
+  size_t find_free(size_t position) {
+    return next_free_[position] == position ? position : find_taken_onwards(position);
+  }
+  size_t find_taken_onwards(size_t position);
   void take(size_t position) { next_free_[position] = position + 1; }
 
   TagVocabulary vocabulary_;

@@ -622,8 +622,6 @@ struct Mismatch {
   }
 };
 
-bool matches(Record value, const Shape& shape, Mismatch& mismatch);
-
 bool wrong_kind(Record value, Kind expected, Mismatch& mismatch) {
   mismatch.problem = Mismatch::Problem::wrong_kind;
   mismatch.expected = expected;
@@ -641,6 +639,26 @@ bool matches_integer(Record value, Mismatch& mismatch) {
     default:
       return wrong_kind(value, Kind::integer, mismatch);
   }
+}
+
+bool matches_object(Record value, std::span<const Field> fields, Mismatch& mismatch);
+bool matches_array(Record value, const Shape& shape, Mismatch& mismatch);
+
+// The walker: true when `value` has `shape`, otherwise false with `mismatch` saying why.
+// Its depth is that of the shape, never that of the record. Strings and integers, most of
+// the values, are checked in place rather than by a call each.
+inline bool matches(Record value, const Shape& shape, Mismatch& mismatch) {
+  switch (shape.expect) {
+    case Expect::string:
+      return value.element().is_string() || wrong_kind(value, Kind::string, mismatch);
+    case Expect::integer:
+      return matches_integer(value, mismatch);
+    case Expect::object:
+      return matches_object(value, shape.fields, mismatch);
+    case Expect::array:
+      return matches_array(value, shape, mismatch);
+  }
+  return false;
 }
 
 bool matches_object(Record value, std::span<const Field> fields, Mismatch& mismatch) {
@@ -699,22 +717,6 @@ bool matches_array(Record value, const Shape& shape, Mismatch& mismatch) {
     ++position;
   }
   return true;
-}
-
-// The walker: true when `value` has `shape`, otherwise false with `mismatch` saying why.
-// Its depth is that of the shape, never that of the record.
-bool matches(Record value, const Shape& shape, Mismatch& mismatch) {
-  switch (shape.expect) {
-    case Expect::string:
-      return value.element().is_string() || wrong_kind(value, Kind::string, mismatch);
-    case Expect::integer:
-      return matches_integer(value, mismatch);
-    case Expect::object:
-      return matches_object(value, shape.fields, mismatch);
-    case Expect::array:
-      return matches_array(value, shape, mismatch);
-  }
-  return false;
 }
 
 const Format& format_of(std::string_view type) {

@@ -38,6 +38,20 @@ TEST(Record, LastOccurrenceOfARepeatedKeyWins) {
   EXPECT_EQ(records[0].get_string("text"), "last");
 }
 
+TEST(Record, FindEachReadsSeveralMembersInOneWalk) {
+  Records records =
+      Records::parse(R"([{"pos": "NOUN", "offset": 1, "length": 2, "offset": 7, "": 0}, [1], {}])");
+  const auto members = records[0].find_each<4>({"offset", "length", "", "type"});
+  EXPECT_EQ(members.at(0, "offset").as_int("offset"), 7);  // the last occurrence
+  EXPECT_EQ(members.at(1, "length").as_int("length"), 2);
+  EXPECT_FALSE(members.has(2));  // an empty key finds nothing, not the member ""
+  EXPECT_FALSE(members.has(3));
+  EXPECT_EQ(message_of<KeyError>([&] { members.at(3, "type"); }), "'type'");
+  EXPECT_EQ(message_of<TypeError>([&] { records[1].find_each<1>({"offset"}); }),
+            "record: expected object, got array");
+  EXPECT_FALSE(records[2].find_each<1>({"offset"}).has(0));
+}
+
 TEST(Record, IntegersBeyondTheSignedRangeAreRefused) {
   Records records = Records::parse(R"([{"offset": 18446744073709551615}])");
   EXPECT_THROW(records[0].get_int("offset"), ValueError);
