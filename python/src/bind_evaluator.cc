@@ -1,0 +1,298 @@
+// The entry functions of the evaluator, the task registry and its mappers and miners.
+
+#include <optional>
+#include <string>
+#include <type_traits>
+#include <utility>
+#include <variant>
+#include <vector>
+
+#include "bindings.h"
+#include "convert.h"
+#include "nlpeval/evaluator/evaluator.h"
+#include "nlpeval/evaluator/miner_kinds.h"
+
+namespace nlpeval::python {
+namespace {
+
+std::optional<nlohmann::ordered_json> to_schema(py::handle schema) {
+  if (schema.is_none()) return std::nullopt;
+  if (!PyDict_Check(schema.ptr())) throw_kind("schema", "dict or None", schema);
+  return to_value(schema, "schema");
+}
+
+void check_list(py::handle value, std::string_view what) {
+  if (!is_list(value)) throw_kind(what, "list", value);
+}
+
+// Runs `work` without the GIL, with what it prints sent to sys.stdout when `prints`.
+template <typename Work>
+auto run_printing(bool prints, Work&& work) {
+  PrintToPython print(prints);
+  py::gil_scoped_release release;
+  return work();
+}
+
+py::object from_result(const EvaluateResult& result) { return from_value(to_json(result)); }
+
+py::object evaluate(py::handle type_, py::handle true_list, py::handle pred_list,
+                    py::handle badcase_file, py::handle do_print, py::handle do_plot,
+                    py::handle do_na, py::handle evaluate_labels, py::handle schema,
+                    py::handle entity_count_file, py::handle is_merge) {
+  // Every argument is checked before anything is converted or read.
+  std::string type = to_string(type_, "type_");
+  check_list(true_list, "true_list");
+  check_list(pred_list, "pred_list");
+  EvaluateOptions options{
+      .badcase_file = to_optional_string(badcase_file, "badcase_file"),
+      .do_print = to_bool(do_print),
+      .do_plot = to_optional_string(do_plot, "do_plot"),
+      .do_na = to_bool(do_na),
+      .evaluate_labels = to_optional_strings(evaluate_labels, "evaluate_labels"),
+      .schema = to_schema(schema),
+      .entity_count_file = to_string(entity_count_file, "entity_count_file"),
+      .is_merge = to_bool(is_merge),
+  };
+  Records gold = to_records(true_list, "true_list");
+  Records pred = to_records(pred_list, "pred_list");
+  EvaluateResult result =
+      run_printing(options.do_print, [&] { return nlpeval::evaluate(type, gold, pred, options); });
+  return from_result(result);
+}
+
+py::object evaluate_file(py::handle type_, py::handle true_file, py::handle pred_file,
+                         py::handle badcase_file, py::handle do_print, py::handle do_plot,
+                         py::handle do_na, py::handle schema, py::handle evaluate_labels,
+                         py::handle entity_count_file, py::handle is_merge) {
+  std::string type = to_string(type_, "type_");
+  std::string gold_file = to_string(true_file, "true_file");
+  std::string predicted_file = to_string(pred_file, "pred_file");
+  EvaluateFileOptions options{
+      .badcase_file = to_optional_string(badcase_file, "badcase_file"),
+      .do_print = to_bool(do_print),
+      .do_plot = to_optional_string(do_plot, "do_plot"),
+      .do_na = to_bool(do_na),
+      .schema = to_schema(schema),
+      .evaluate_labels = to_optional_strings(evaluate_labels, "evaluate_labels"),
+      .entity_count_file = to_string(entity_count_file, "entity_count_file"),
+      .is_merge = to_bool(is_merge),
+  };
+  EvaluateResult result = run_printing(options.do_print, [&] {
+    return nlpeval::evaluate_file(type, gold_file, predicted_file, options);
+  });
+  return from_result(result);
+}
+
+void validate(py::handle schema, py::handle true_list, py::handle pred_list, py::handle type_) {
+  std::optional<nlohmann::ordered_json> checked_schema = to_schema(schema);
+  check_list(true_list, "true_list");
+  check_list(pred_list, "pred_list");
+  std::string type = to_string(type_, "type_");
+  Records gold = to_records(true_list, "true_list");
+  Records pred = to_records(pred_list, "pred_list");
+  py::gil_scoped_release release;
+  nlpeval::validate(checked_schema, gold, pred, type);
+}
+
+py::dict read_entity_count(py::handle entity_count_file) {
+  std::string file = to_string(entity_count_file, "entity_count_file");
+  EntityCount entity2count;
+  {
+    py::gil_scoped_release release;
+    entity2count = nlpeval::read_entity_count(file);
+  }
+  py::dict counts;
+  for (const auto& [entity, count] : entity2count) counts[py::str(entity)] = count;
+  return counts;
+}
+
+void print_evaluate(py::handle score_json) {
+  if (!PyDict_Check(score_json.ptr())) throw_kind("score_json", "dict", score_json);
+  nlohmann::ordered_json scores = to_value(score_json, "score_json");
+  run_printing(true, [&] { nlpeval::print_evaluate(scores); });
+}
+
+std::vector<Label2PredData> to_label2preddataset(py::handle value) {
+  constexpr std::string_view kWhat = "label2preddataset";
+  check_list(value, kWhat);
+  std::vector<Label2PredData> dataset;
+  size_t index = 0;
+  for (py::handle item : value) {
+    if (!py::isinstance<Label2PredData>(item)) {
+      throw_kind(element_name(kWhat, index), "Label2PredData", item);
+    }
+    dataset.push_back(item.cast<const Label2PredData&>());
+    ++index;
+  }
+  return dataset;
+}
+
+void generate_badcase(py::handle type_, py::handle label2preddataset, py::handle badcase_file,
+                      py::handle is_merge, py::handle entity_count_file) {
+  std::string type = to_string(type_, "type_");
+  std::vector<Label2PredData> dataset = to_label2preddataset(label2preddataset);
+  std::string file = to_string(badcase_file, "badcase_file");
+  bool merge = to_bool(is_merge);
+  std::string count_file = to_string(entity_count_file, "entity_count_file");
+  py::gil_scoped_release release;
+  nlpeval::generate_badcase(type, dataset, file, merge, count_file);
+}
+
+void bind_entry_functions(py::module_& module) {
+  module.def("evaluate", &evaluate, py::arg("type_"), py::arg("true_list"), py::arg("pred_list"),
+             py::arg("badcase_file") = py::none(), py::arg("do_print") = true,
+             py::arg("do_plot") = py::none(), py::arg("do_na") = false,
+             py::arg("evaluate_labels") = py::none(), py::arg("schema") = py::none(),
+             py::arg("entity_count_file") = "", py::arg("is_merge") = true,
+             "Scores predicted against gold records of one task type; returns the result.");
+  module.def("evaluate_file", &evaluate_file, py::arg("type_"), py::arg("true_file"),
+             py::arg("pred_file"), py::arg("badcase_file") = py::none(), py::arg("do_print") = true,
+             py::arg("do_plot") = py::none(), py::arg("do_na") = false,
+             py::arg("schema") = py::none(), py::arg("evaluate_labels") = py::none(),
+             py::arg("entity_count_file") = "", py::arg("is_merge") = true,
+             "Reads the gold and prediction files of a task type and evaluates them.");
+  module.def("validate", &validate, py::arg("schema"), py::arg("true_list"), py::arg("pred_list"),
+             py::arg("type_"), "Checks every record and that both lists have the same length.");
+  module.def("read_entity_count", &read_entity_count, py::arg("entity_count_file") = "",
+             "Reads an entity-count file (entity<TAB>label<TAB>count per line) into a dict.");
+  module.def("print_evaluate", &print_evaluate, py::arg("score_json"),
+             "Prints the scores and the report, per-label rows sorted by support.");
+  module.def("generate_badcase", &generate_badcase, py::arg("type_"), py::arg("label2preddataset"),
+             py::arg("badcase_file"), py::arg("is_merge") = true, py::arg("entity_count_file") = "",
+             "Writes the badcase records as rows of a spreadsheet.");
+  // For the benchmark: the conversion of a list of records alone.
+  module.def(
+      "_to_records", [](py::handle list) { return to_records(list, "records").size(); },
+      py::arg("records"));
+}
+
+template <typename Spans>
+py::list from_mapped(const std::vector<Spans>& lists) {
+  if constexpr (std::is_same_v<Spans, WordSpans>) {
+    return from_span_lists(lists);
+  } else if constexpr (std::is_same_v<Spans, std::string>) {
+    return from_strings(lists);
+  } else {
+    return from_sequences(lists);
+  }
+}
+
+template <typename Mapper>
+void bind_mapper(py::module_& module, const char* name) {
+  py::class_<Mapper>(module, name)
+      .def(py::init<>())
+      .def(
+          "convert",
+          [](const Mapper& mapper, py::handle label, py::handle prediction, py::handle index) {
+            Records gold = to_record(label, "label");
+            Records pred = to_record(prediction, "prediction");
+            std::optional<int64_t> position = to_optional_int(index, "index");
+            auto [gold_list, pred_list] = [&] {
+              py::gil_scoped_release release;
+              return mapper.convert(gold[0], pred[0], position);
+            }();
+            return py::make_tuple(from_mapped(gold_list), from_mapped(pred_list));
+          },
+          py::arg("label"), py::arg("prediction"), py::arg("index") = py::none());
+}
+
+template <typename Miner>
+void bind_miner(py::module_& module, const char* name) {
+  py::class_<Miner>(module, name)
+      .def(py::init<>())
+      .def(
+          "generate",
+          [](const Miner& miner, py::handle label, py::handle prediction, py::handle id_) {
+            Records gold = to_record(label, "label");
+            Records pred = to_record(prediction, "prediction");
+            int64_t number = to_int(id_, "id_");
+            py::gil_scoped_release release;
+            return miner.generate(gold[0], pred[0], number);
+          },
+          py::arg("label"), py::arg("prediction"), py::arg("id_"));
+}
+
+std::optional<EntityCount> to_entity2count(py::handle value) {
+  if (value.is_none()) return std::nullopt;
+  if (!PyDict_Check(value.ptr())) throw_kind("entity2count", "dict or None", value);
+  EntityCount counts;
+  for (auto [entity, count] : value.cast<py::dict>()) {
+    std::string name = to_string(entity, "entity2count key");
+    counts[name] = to_int(count, "entity2count[" + name + "]");
+  }
+  return counts;
+}
+
+void bind_entity_miner(py::module_& module) {
+  py::class_<EntityMiner>(module, "EntityMiner")
+      .def(py::init<>())
+      .def(
+          "generate",
+          [](const EntityMiner& miner, py::handle label, py::handle prediction, py::handle id_,
+             py::handle entity2count, py::handle evaluate_labels) {
+            Records gold = to_record(label, "label");
+            Records pred = to_record(prediction, "prediction");
+            int64_t number = to_int(id_, "id_");
+            std::optional<EntityCount> counts = to_entity2count(entity2count);
+            auto labels = to_optional_strings(evaluate_labels, "evaluate_labels");
+            py::gil_scoped_release release;
+            return miner.generate(gold[0], pred[0], number, counts, labels);
+          },
+          py::arg("label"), py::arg("prediction"), py::arg("id_"),
+          py::arg("entity2count") = py::none(), py::arg("evaluate_labels") = py::none());
+}
+
+// The registry's keys are task types; any other value is simply not a key.
+std::string to_type_key(py::handle type_) {
+  if (!PyUnicode_Check(type_.ptr())) {
+    PyErr_SetObject(PyExc_KeyError, type_.ptr());
+    throw py::error_already_set();
+  }
+  return to_string(type_, "type_");
+}
+
+// The shared object itself, so that every call returns the same Python object.
+template <typename Variant>
+py::object shared_object(const Variant& tool) {
+  return std::visit(
+      [](auto* object) { return py::cast(object, py::return_value_policy::reference); }, tool);
+}
+
+void bind_registry(py::module_& module) {
+  bind_mapper<EventMapper>(module, "EventMapper");
+  bind_mapper<RelationMapper>(module, "RelationMapper");
+  bind_mapper<EntityMapper>(module, "EntityMapper");
+  bind_mapper<AttributeMapper>(module, "AttributeMapper");
+  bind_mapper<CwsMapper>(module, "CwsMapper");
+  bind_mapper<PosMapper>(module, "PosMapper");
+  bind_miner<EventMiner>(module, "EventMiner");
+  bind_miner<RelationMiner>(module, "RelationMiner");
+  bind_entity_miner(module);
+  bind_miner<AttributeMiner>(module, "AttributeMiner");
+  bind_miner<CwsMiner>(module, "CwsMiner");
+  bind_miner<PosMiner>(module, "PosMiner");
+  py::class_<Instrument>(module, "Instrument",
+                         "The task registry: the shared miner and mapper of each record task.")
+      .def(py::init<>())
+      .def(
+          "get_generator",
+          [](const Instrument& registry, py::handle type_) {
+            return shared_object(registry.get_generator(to_type_key(type_)));
+          },
+          py::arg("type_"))
+      .def(
+          "get_convertor",
+          [](const Instrument& registry, py::handle type_) {
+            return shared_object(registry.get_convertor(to_type_key(type_)));
+          },
+          py::arg("type_"));
+}
+
+}  // namespace
+
+void bind_evaluator(py::module_& module) {
+  bind_entry_functions(module);
+  bind_registry(module);
+}
+
+}  // namespace nlpeval::python
