@@ -7,6 +7,7 @@
 // "nlpeval: <Kind>: <message>"), 2 for a usage error.
 
 #include <CLI/CLI.hpp>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <nlohmann/json.hpp>
@@ -69,11 +70,19 @@ void describe_options(CLI::App& app, Arguments& args) {
 }
 
 nlohmann::ordered_json read_schema(const std::string& file) {
+  std::error_code ignored;
+  // A directory opens as a stream and would read as empty text.
+  if (std::filesystem::is_directory(file, ignored)) {
+    throw nlpeval::FileError("cannot read '" + file + "': it is a directory");
+  }
   std::ifstream in(file);
   if (!in) throw nlpeval::FileError("cannot open '" + file + "'");
-  nlohmann::ordered_json schema = nlohmann::ordered_json::parse(in, nullptr, false);
-  if (schema.is_discarded()) throw nlpeval::ValueError(file + ": the schema is not valid JSON");
-  return schema;
+  try {
+    return nlohmann::ordered_json::parse(in);
+  } catch (const nlohmann::ordered_json::parse_error& error) {
+    // The parser's message gives the line and column.
+    throw nlpeval::ValueError(file + ": the schema is not valid JSON: " + error.what());
+  }
 }
 
 nlpeval::EvaluateFileOptions options_from(const Arguments& args) {

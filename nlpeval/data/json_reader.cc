@@ -39,7 +39,7 @@ std::string describe(simdjson::error_code error) {
     case simdjson::UTF8_ERROR:
       return "invalid UTF-8";
     case simdjson::NUMBER_ERROR:
-      return "invalid number or integer beyond 64 bits";
+      return "invalid number or integer beyond 64 bits (NaN and Infinity are not JSON)";
     case simdjson::T_ATOM_ERROR:
     case simdjson::F_ATOM_ERROR:
     case simdjson::N_ATOM_ERROR:

@@ -31,6 +31,9 @@ template <typename... Callables>
 struct overloaded : Callables... {
   using Callables::operator()...;
 };
+// Clang before 17 does not deduce an aggregate's template arguments by itself.
+template <typename... Callables>
+overloaded(Callables...) -> overloaded<Callables...>;
 
 bool wants_badcase(const EvaluateOptions& options) {
   return options.badcase_file.has_value() && !options.badcase_file->empty();
@@ -408,7 +411,10 @@ void validate(const std::optional<nlohmann::ordered_json>& schema, const Records
 }
 
 EntityCount read_entity_count(const std::string& entity_count_file) {
-  std::string contents = read_whole_file(entity_count_file);
+  const std::string file_contents = read_whole_file(entity_count_file);
+  std::string_view contents = file_contents;
+  constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+  if (contents.starts_with(kByteOrderMark)) contents.remove_prefix(kByteOrderMark.size());
   EntityCount entity2count;
   std::vector<std::string_view> lines = split(contents, "\n");
   if (!contents.empty() && contents.back() == '\n') lines.pop_back();

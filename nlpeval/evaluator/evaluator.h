@@ -91,8 +91,9 @@ void validate(const std::optional<nlohmann::ordered_json>& schema, const Records
               const Records& pred_list, std::string_view type_);
 
 // Reads an entity-count file: UTF-8 lines "entity<TAB>label<TAB>count"; the last line of an
-// entity wins. Throws FileError when the file cannot be read and ValueError naming the file
-// and the 1-based line for a line that is not three fields with an integer count.
+// entity wins. A byte order mark at the start is skipped; "\r\n" line ends are accepted. Throws
+// FileError when the file cannot be read and ValueError naming the file and the 1-based line for a
+// line that is not three fields with an integer count.
 EntityCount read_entity_count(const std::string& entity_count_file = "");
 
 // Prints "precision: P\trecall: R\tf1: F" (three decimals) and the classification report

@@ -64,9 +64,31 @@ void StreamedPairs::throw_first_error(const CheckedStream& gold, const CheckedSt
     if (error) std::rethrow_exception(error);
   }
   if (gold.records() != pred.records()) {
-    throw ValueError("prediction_file and label_file has unequal");
+    throw ValueError("prediction_file and label_file has unequal: " + true_file_ + " holds " +
+                     std::to_string(gold.records()) + " records, " + pred_file_ + " " +
+                     std::to_string(pred.records()));
   }
   if (visit_error) std::rethrow_exception(visit_error);
+}
+
+void StreamedPairs::rethrow_at_instance(const Error& error, size_t index,
+                                        const std::string& gold_origin,
+                                        const std::string& pred_origin) {
+  const std::string where =
+      "instance " + std::to_string(index + 1) + " (" + gold_origin + ", " + pred_origin + ")";
+  const std::string message = where + ": " + error.what();
+  if (const auto* key_error = dynamic_cast<const KeyError*>(&error)) {
+    // The message of a KeyError starts with the key; the place goes into its detail.
+    std::string detail = std::string(error.what()).substr(key_error->key().size() + 2);
+    throw KeyError(key_error->key(), "in " + where + detail);
+  }
+  if (dynamic_cast<const TypeError*>(&error)) throw TypeError(message);
+  if (dynamic_cast<const ValueError*>(&error)) throw ValueError(message);
+  if (dynamic_cast<const IndexError*>(&error)) throw IndexError(message);
+  if (dynamic_cast<const AttributeError*>(&error)) throw AttributeError(message);
+  if (dynamic_cast<const ZeroDivisionError*>(&error)) throw ZeroDivisionError(message);
+  if (dynamic_cast<const FileError*>(&error)) throw FileError(message);
+  throw Error(message);
 }
 
 }  // namespace nlpeval

@@ -117,9 +117,21 @@ class StreamedPairs {
         pred_at = 0;
       }
       if (gold.met_invalid() || pred.met_invalid()) return;
-      visit(gold_batch[gold_at++], pred_batch[pred_at++], index);
+      try {
+        visit(gold_batch[gold_at], pred_batch[pred_at], index);
+      } catch (const Error& error) {
+        rethrow_at_instance(error, index, gold_batch.origin(gold_at), pred_batch.origin(pred_at));
+      }
+      ++gold_at;
+      ++pred_at;
     }
   }
+
+  // Throws an error of the kind of `error` whose message also names the instance (1-based) and
+  // the lines of both files it stands on, which the mappers and miners do not know.
+  [[noreturn]] static void rethrow_at_instance(const Error& error, size_t index,
+                                               const std::string& gold_origin,
+                                               const std::string& pred_origin);
 
   void throw_first_error(const CheckedStream& gold, const CheckedStream& pred,
                          const std::exception_ptr& visit_error) const;

@@ -98,7 +98,8 @@ class EventEndToEnd(unittest.TestCase):
         result = self.run_cli(gold, far, "--badcase", os.path.join(self.folder, "bad.xlsx"),
                               status=1)
         self.assertEqual(result.stderr.strip(),
-                         "nlpeval: IndexError: trigger id 5 is outside the 2 words")
+                         f"nlpeval: IndexError: instance 1 ({gold}:1, {far}:1): "
+                         "trigger id 5 is outside the 2 words")
         short = self.write("short.jsonl", [{"words": ["a", "b"], "events": [
             {"trigger": [0], "arguments": []}]}])
         result = self.run_cli(short, far, status=1)

@@ -55,6 +55,17 @@ TEST(ReadEntityCount, BadLinesAreValueErrorsNamingFileAndLine) {
   }
 }
 
+TEST(ReadEntityCount, ByteOrderMarkIsSkippedAndCrlfAccepted) {
+  const std::string bom = "\xEF\xBB\xBF";
+  EntityCount counts =
+      read_entity_count(TempFile(bom + "北京\tLOC\t12\r\n上海\tLOC\t3\r\n").path());
+  EXPECT_EQ(counts, (EntityCount{{"北京", 12}, {"上海", 3}}));
+  // Elsewhere the mark is text of its entity.
+  EXPECT_EQ(read_entity_count(TempFile(std::string("a\tX\t1\n") + bom + "b\tX\t2\n").path())
+                .count(bom + "b"),
+            1u);
+}
+
 TEST(ReadEntityCount, MissingFileIsFileError) {
   EXPECT_THROW(read_entity_count("/no/such/counts.tsv"), FileError);
   EXPECT_THROW(read_entity_count(""), FileError);
@@ -275,6 +286,37 @@ TEST(EvaluateFile, LinesThatAreNotJsonComeBeforeEntityCountsAndInvalidRecords) {
               ::testing::StartsWith(invalid.path() + ":1: record 1 (ner)"));
   EXPECT_THAT(message([&] { evaluate_file("ner", valid.path(), longer.path(), no_counts); }),
               ::testing::HasSubstr("unequal"));
+}
+
+TEST(EvaluateFile, ErrorsOfAnInstanceNameItAndTheLinesOfBothFiles) {
+  TempFile gold("{\"text\": \"a\", \"entities\": []}\n\n{\"text\": \"b\", \"entities\": []}\n",
+                "gold.jsonl");
+  TempFile pred("{\"text\": \"a\", \"entities\": []}\n{\"text\": \"c\", \"entities\": []}\n",
+                "pred.jsonl");
+  const EvaluateFileOptions quiet{.do_print = false};
+  EXPECT_EQ(
+      message_of<ValueError>([&] { evaluate_file("ner", gold.path(), pred.path(), quiet); }),
+      "instance 2 (" + gold.path() + ":3, " + pred.path() + ":2): text is different on line: 1");
+  // A KeyError keeps its key first.
+  TempFile no_type(
+      "{\"text\": \"ab\", \"relations\": [{\"head\": {\"text\": \"a\", \"offset\": 0, "
+      "\"length\": 1}, \"tail\": {\"text\": \"b\", \"offset\": 1, \"length\": 1}}]}\n",
+      "relation.jsonl");
+  const EvaluateFileOptions any_schema{.do_print = false,
+                                       .schema = nlohmann::ordered_json{{"type", "object"}}};
+  EXPECT_EQ(message_of<KeyError>(
+                [&] { evaluate_file("relation", no_type.path(), no_type.path(), any_schema); }),
+            "'type': in instance 1 (" + no_type.path() + ":1, " + no_type.path() + ":1)");
+}
+
+TEST(EvaluateFile, UnequalFilesNameBothAndTheirRecordCounts) {
+  TempFile gold("{\"text\": \"a\", \"entities\": []}\n{\"text\": \"a\", \"entities\": []}\n",
+                "gold.jsonl");
+  TempFile pred("{\"text\": \"a\", \"entities\": []}\n", "pred.jsonl");
+  EXPECT_EQ(message_of<ValueError>(
+                [&] { evaluate_file("ner", gold.path(), pred.path(), {.do_print = false}); }),
+            "prediction_file and label_file has unequal: " + gold.path() + " holds 2 records, " +
+                pred.path() + " 1");
 }
 
 // ---- evaluate: a record task ------------------------------------------------------------

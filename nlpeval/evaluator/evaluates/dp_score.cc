@@ -25,6 +25,8 @@ constexpr std::string_view kTokenMark = "\t_\t_";
 constexpr size_t kPieceBytes = 1 << 18;
 constexpr size_t kLineBytesGuess = 32;
 
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+
 // How much of an offending line an error message quotes.
 constexpr size_t kQuotedBytes = 80;
 
@@ -278,8 +280,13 @@ ConllLines read_conll(const std::string& input_file) {
   auto size = std::filesystem::file_size(input_file, ignored);
   LineCutter cutter(input_file, ignored ? 0 : size / kLineBytesGuess);
   std::vector<char> piece(kPieceBytes);
+  bool first_piece = true;
   while (in.read(piece.data(), static_cast<std::streamsize>(piece.size())) || in.gcount() > 0) {
-    cutter.feed({piece.data(), static_cast<size_t>(in.gcount())});
+    std::string_view text(piece.data(), static_cast<size_t>(in.gcount()));
+    // A byte order mark is no part of the first line (a piece holds far more than 3 bytes).
+    if (first_piece && text.starts_with(kByteOrderMark)) text.remove_prefix(kByteOrderMark.size());
+    first_piece = false;
+    cutter.feed(text);
   }
   if (in.bad()) throw FileError("cannot read '" + input_file + "': " + strerror_text(errno));
   return cutter.finish();

@@ -41,8 +41,9 @@ struct DpResult {
 };
 
 // Returns all lines of the UTF-8 text file `input_file` in file order, blank lines
-// included, each with its line end; "\r\n" and "\r" line ends become "\n". The last line
-// has no "\n" when the file does not end with a line end.
+// included, each with its line end; "\r\n" and "\r" line ends become "\n", and a UTF-8 byte
+// order mark at the start of the file is skipped. The last line has no "\n" when the file does
+// not end with a line end.
 // Throws FileError naming the path when the file cannot be opened or read (a directory
 // included), and ValueError naming the path and the 1-based line when it is not valid UTF-8.
 ConllLines read_conll(const std::string& input_file);

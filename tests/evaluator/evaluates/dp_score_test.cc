@@ -180,6 +180,15 @@ TEST(ReadConll, KeepsEveryLineAndNormalizesLineEnds) {
   EXPECT_TRUE(read_conll(TempFile("").path()).empty());
 }
 
+TEST(ReadConll, ByteOrderMarkAtTheStartIsSkipped) {
+  const std::string bom = "\xEF\xBB\xBF";
+  EXPECT_EQ(read_conll(TempFile(bom + "1\ta\r\n2\tb").path()), (ConllLines{"1\ta\n", "2\tb"}));
+  EXPECT_TRUE(read_conll(TempFile(bom).path()).empty());
+  // Elsewhere the mark is text of its line.
+  EXPECT_EQ(read_conll(TempFile(std::string("1\n") + bom + "2\n").path()),
+            (ConllLines{"1\n", bom + "2\n"}));
+}
+
 // A "\r\n" and a two-byte character straddle every multiple of 4 KiB, so they are split
 // between two reads whatever power-of-two piece size from 4 KiB up the reader uses.
 TEST(ReadConll, LineEndsAndCharactersSplitBetweenReadsSurvive) {
