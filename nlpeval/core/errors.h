@@ -42,12 +42,16 @@ class ValueError : public Error {
 class KeyError : public Error {
  public:
   explicit KeyError(const std::string& key, const std::string& detail = "")
-      : Error("KeyError", "'" + key + "'" + (detail.empty() ? "" : ": " + detail)), key_(key) {}
+      : Error("KeyError", "'" + key + "'" + (detail.empty() ? "" : ": " + detail)),
+        key_(key),
+        detail_(detail) {}
 
   const std::string& key() const noexcept { return key_; }
+  const std::string& detail() const noexcept { return detail_; }
 
  private:
   std::string key_;
+  std::string detail_;
 };
 
 class IndexError : public Error {

@@ -79,8 +79,8 @@ void StreamedPairs::rethrow_at_instance(const Error& error, size_t index,
   const std::string message = where + ": " + error.what();
   if (const auto* key_error = dynamic_cast<const KeyError*>(&error)) {
     // The message of a KeyError starts with the key; the place goes into its detail.
-    std::string detail = std::string(error.what()).substr(key_error->key().size() + 2);
-    throw KeyError(key_error->key(), "in " + where + detail);
+    const std::string& detail = key_error->detail();
+    throw KeyError(key_error->key(), "in " + where + (detail.empty() ? "" : ": " + detail));
   }
   if (dynamic_cast<const TypeError*>(&error)) throw TypeError(message);
   if (dynamic_cast<const ValueError*>(&error)) throw ValueError(message);
