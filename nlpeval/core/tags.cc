@@ -10,6 +10,19 @@ std::string_view key_or_alias(const Record& object, std::string_view key, std::s
   return !alias.empty() && object.contains(alias) ? alias : key;
 }
 
+// The positions [first, end) an element tags.
+struct Cover {
+  size_t first;
+  size_t end;
+};
+
+// `element` cut to a text of `size` positions; it must start within the text.
+Cover cover_of(const BioTagger::Element& element, int64_t size) {
+  const int64_t room = size - element.offset;  // at least 1
+  const int64_t end = element.offset + std::clamp<int64_t>(element.length, 1, room);
+  return {static_cast<size_t>(element.offset), static_cast<size_t>(end)};
+}
+
 }  // namespace
 
 void BioTagger::tag(size_t text_length, const Record& record, const TagKeys& keys,
@@ -20,6 +33,7 @@ void BioTagger::tag(size_t text_length, const Record& record, const TagKeys& key
 
 void BioTagger::tag(size_t text_length, std::span<const Element> elements, TagIdSequence& tags) {
   tags.assign(text_length, TagVocabulary::kOutside);
+  if (tag_apart(elements, tags)) return;
   next_free_.resize(text_length + 1);
   std::iota(next_free_.begin(), next_free_.end(), size_t{0});
   for (auto element = elements.rbegin(); element != elements.rend(); ++element) {
@@ -46,6 +60,30 @@ void BioTagger::read_elements(const Record& record, const TagKeys& keys) {
     const std::string_view type = members.at(aliased ? 2 : 1, type_key).as_string(type_key);
     elements_.push_back({offset, members.at(3, "length").as_int("length"), type});
   }
+}
+
+// Words, and most entities, follow one another without sharing a position. Then no rule for
+// overlaps comes into play and each element is written straight in, still from the last to the
+// first so that the vocabulary meets the types in the same order. Returns false, having
+// written nothing, when two elements share a position, lie out of order or start before the
+// text.
+bool BioTagger::tag_apart(std::span<const Element> elements, TagIdSequence& tags) {
+  const auto size = static_cast<int64_t>(tags.size());
+  int64_t covered_to = 0;
+  for (const Element& element : elements) {
+    if (element.offset >= size) continue;  // tags nothing
+    if (element.offset < covered_to) return false;
+    covered_to = static_cast<int64_t>(cover_of(element, size).end);
+  }
+  for (auto element = elements.rbegin(); element != elements.rend(); ++element) {
+    if (element->offset >= size) continue;
+    const auto [begin_id, inside_id] = vocabulary_.begin_inside(element->type);
+    const Cover cover = cover_of(*element, size);
+    tags[cover.first] = begin_id;
+    std::fill(tags.begin() + static_cast<std::ptrdiff_t>(cover.first + 1),
+              tags.begin() + static_cast<std::ptrdiff_t>(cover.end), inside_id);
+  }
+  return true;
 }
 
 void BioTagger::apply(const Element& element, TagIdSequence& tags) {

@@ -63,6 +63,7 @@ class BioTagger {
 
  private:
   void read_elements(const Record& record, const TagKeys& keys);
+  bool tag_apart(std::span<const Element> elements, TagIdSequence& tags);
   void apply(const Element& element, TagIdSequence& tags);
   void fill_inside(TagIdSequence& tags, size_t begin, size_t end, TagId inside);
   // The first free position at or after `position`; the text length when there is none.

@@ -39,8 +39,10 @@ class JsonReader {
 class JsonLinesStream {
  public:
   // Smaller than a whole-file reader's chunks: the memory of a chunk's records is reused, and
-  // the less of it there is, the less the kernel has to clear and the more stays in cache.
-  static constexpr size_t kDefaultChunkBytes = size_t{4} << 20;
+  // the less of it there is, the less the kernel has to clear and the more stays in cache
+  // while a chunk waits its turn. A megabyte holds about a thousand records of a few dozen
+  // elements; at four, the chunks in flight outgrew the cache and ran no faster.
+  static constexpr size_t kDefaultChunkBytes = size_t{1} << 20;
 
   // Opens `file`; throws FileError naming it when it cannot be opened.
   explicit JsonLinesStream(const std::string& file, size_t chunk_bytes = kDefaultChunkBytes);

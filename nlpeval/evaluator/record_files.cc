@@ -8,36 +8,68 @@ CheckedStream::CheckedStream(const std::string& file, BatchValidator validate, s
     stream_ = std::make_unique<JsonLinesStream>(file, chunk_bytes);
   } catch (...) {
     unreadable_ = std::current_exception();
+    finished_ = true;
     return;
   }
-  read_ahead();
+  reader_ = std::thread([this] { read_all(); });
 }
 
 CheckedStream::~CheckedStream() {
-  if (pending_.valid()) pending_.wait();
+  if (!reader_.joinable()) return;
+  {
+    std::lock_guard lock(mutex_);
+    stopping_ = true;
+  }
+  room_ahead_.notify_one();
+  reader_.join();
 }
 
 bool CheckedStream::next(Records& batch) {
-  if (!pending_.valid()) return false;
-  bool got = pending_.get();
-  met_invalid_ = invalid_ != nullptr;  // read now: the next read may set it
-  std::swap(batch, ahead_);
-  if (got) read_ahead();
-  return got;
+  std::unique_lock lock(mutex_);
+  spare_.push_back(std::move(batch));
+  batch = Records();
+  room_ahead_.notify_one();
+  batch_ready_.wait(lock, [this] { return !ready_.empty() || finished_; });
+  if (ready_.empty()) return false;
+  batch = std::move(ready_.front().batch);
+  met_invalid_ = ready_.front().after_invalid;
+  ready_.pop_front();
+  return true;
 }
 
 void CheckedStream::drain() {
   Records batch;
   while (next(batch)) {
   }
+  if (reader_.joinable()) reader_.join();
 }
 
-void CheckedStream::read_ahead() {
-  pending_ = std::async(std::launch::async, [this] { return read_into(ahead_); });
+// The reading thread: reads batch after batch while there is room ahead, until the file ends,
+// cannot be read further, or the caller stops.
+void CheckedStream::read_all() {
+  for (;;) {
+    Records batch;
+    {
+      std::unique_lock lock(mutex_);
+      room_ahead_.wait(lock, [this] { return ready_.size() < kBatchesAhead || stopping_; });
+      if (stopping_) break;
+      if (!spare_.empty()) {
+        batch = std::move(spare_.back());
+        spare_.pop_back();
+      }
+    }
+    bool got = read_into(batch);
+    std::lock_guard lock(mutex_);
+    if (!got) break;
+    ready_.push_back({std::move(batch), invalid_ != nullptr});
+    batch_ready_.notify_one();
+  }
+  std::lock_guard lock(mutex_);
+  finished_ = true;
+  batch_ready_.notify_one();
 }
 
-// Runs on the reading thread, one call at a time; next() waits for it before looking at the
-// counts and errors.
+// Runs on the reading thread; the counts and errors it sets are read once it has finished.
 bool CheckedStream::read_into(Records& batch) {
   try {
     if (!stream_->next(batch)) return false;

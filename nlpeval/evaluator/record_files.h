@@ -2,16 +2,21 @@
 #define NLPEVAL_EVALUATOR_RECORD_FILES_H_
 
 // Two JSON Lines files evaluated in one pass without holding them whole. Each file is read,
-// parsed and validated chunk by chunk on a thread of its own, a chunk ahead of its use, while
+// parsed and validated chunk by chunk on a thread of its own, a few chunks ahead of its use, while
 // the caller walks the records of both in step. Only a few chunks of each file are in memory
 // at a time, and the memory of a chunk's parsed records is reused for the next one.
 
+#include <condition_variable>
 #include <cstddef>
+#include <deque>
 #include <exception>
 #include <functional>
-#include <future>
+#include <memory>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <utility>
+#include <vector>
 
 #include "nlpeval/core/errors.h"
 #include "nlpeval/core/record.h"
@@ -23,10 +28,14 @@ namespace nlpeval {
 // the first invalid one.
 using BatchValidator = std::function<void(const Records& batch, size_t first_index)>;
 
-// The batches of one JSON Lines file, each read and validated while the one before is in use.
-// Validation stops at the first invalid record; reading goes on. Errors are kept, not thrown.
+// The batches of one JSON Lines file, read and validated on a thread of its own up to
+// kBatchesAhead batches ahead of their use, so that the reader rides out a slow stretch of
+// the caller and the other way round. Validation stops at the first invalid record; reading
+// goes on. Errors are kept, not thrown.
 class CheckedStream {
  public:
+  static constexpr size_t kBatchesAhead = 3;
+
   CheckedStream(const std::string& file, BatchValidator validate, size_t chunk_bytes);
   ~CheckedStream();
   CheckedStream(const CheckedStream&) = delete;
@@ -43,24 +52,38 @@ class CheckedStream {
   // Reads the rest of the file.
   void drain();
 
-  // Once the file is drained: what was wrong with it, and how many records it holds. (While a
-  // read is in flight, only the reading thread may touch these.)
+  // Once the file is drained: what was wrong with it, and how many records it holds. (Until
+  // then only the reading thread may touch these.)
   std::exception_ptr unreadable() const { return unreadable_; }  // no file, or a line not JSON
   std::exception_ptr invalid() const { return invalid_; }        // the first invalid record
   size_t records() const { return records_; }
 
  private:
-  void read_ahead();
+  // A batch read, and whether it or a batch before it held an invalid record.
+  struct Ready {
+    Records batch;
+    bool after_invalid;
+  };
+
+  void read_all();
   bool read_into(Records& batch);
 
   BatchValidator validate_;
   std::exception_ptr unreadable_;
   std::exception_ptr invalid_;
   size_t records_ = 0;
-  bool met_invalid_ = false;  // the caller's copy, taken between reads
+  bool met_invalid_ = false;  // the caller's copy, taken with each batch
   std::unique_ptr<JsonLinesStream> stream_;
-  Records ahead_;
-  std::future<bool> pending_;  // last, so that a read in flight ends before the rest goes
+
+  // Shared with the reading thread, under `mutex_`.
+  std::mutex mutex_;
+  std::condition_variable batch_ready_;  // to the caller: a batch, or the end, has come
+  std::condition_variable room_ahead_;   // to the reader: a batch was taken, or it must stop
+  std::deque<Ready> ready_;              // at most kBatchesAhead
+  std::vector<Records> spare_;           // batches handed back, to be read into again
+  bool finished_ = false;                // the reader has read all it will
+  bool stopping_ = false;                // the caller wants no more
+  std::thread reader_;                   // last, so that it starts after the rest is made
 };
 
 // The instances of a gold and a predicted JSON Lines file, walked in step (see InstancePairs)

@@ -133,5 +133,27 @@ TEST(StreamedPairs, ErrorsComeInTheOrderOfReadingThenValidatingThenWalking) {
   EXPECT_THAT(visit_fails(pairs_of(valid.path(), valid.path())), ::testing::HasSubstr("text"));
 }
 
+TEST(CheckedStream, CountsEveryRecordAndCanBeLeftWhileReadingAhead) {
+  TempFile file(numbered_lines(200, 1), "long.jsonl");
+  {
+    CheckedStream stream(file.path(), accept_all, kChunkBytes);
+    Records batch;
+    size_t seen = 0;
+    while (stream.next(batch)) {
+      for (const Record record : batch)
+        EXPECT_EQ(record.get_int("i"), static_cast<int64_t>(seen++));
+    }
+    stream.drain();
+    EXPECT_EQ(seen, 200u);
+    EXPECT_EQ(stream.records(), 200u);
+    EXPECT_FALSE(stream.unreadable() || stream.invalid());
+  }
+  // Left after one batch, with the reader waiting for room: it is stopped, not waited out.
+  CheckedStream stream(file.path(), accept_all, kChunkBytes);
+  Records batch;
+  ASSERT_TRUE(stream.next(batch));
+  EXPECT_EQ(batch[0].get_int("i"), 0);
+}
+
 }  // namespace
 }  // namespace nlpeval
