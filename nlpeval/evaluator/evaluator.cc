@@ -189,12 +189,13 @@ std::string_view origin_of(const Records& records, size_t index, std::string_vie
   return buffer;
 }
 
-// Validates `records`, which stand at `first_index` onwards in their list.
+// Validates `records` from position `from` on, the list standing at `first_index` onwards in
+// its file.
 template <typename Validator, typename Rule>
 void validate_all(const Validator& validator, const Records& records, const Rule& rule,
-                  std::string_view role, size_t first_index = 0) {
+                  std::string_view role, size_t first_index = 0, size_t from = 0) {
   std::string origin;
-  for (size_t index = 0; index < records.size(); ++index) {
+  for (size_t index = from; index < records.size(); ++index) {
     validator.validate(records[index], rule, static_cast<int64_t>(first_index + index),
                        origin_of(records, index, role, origin));
   }
@@ -217,14 +218,29 @@ BatchValidator batch_validator(const std::optional<nlohmann::ordered_json>& sche
                                std::string_view type_, std::string_view role) {
   if (has_schema(schema)) {
     auto validator = std::make_shared<JsonValidator>();
-    return [validator, &rule = *schema, role](const Records& batch, size_t first_index) {
-      validate_all(*validator, batch, rule, role, first_index);
-    };
+    return
+        [validator, &rule = *schema, role](const Records& batch, size_t first_index, size_t from) {
+          validate_all(*validator, batch, rule, role, first_index, from);
+        };
   }
   auto validator = std::make_shared<MvrcloudJsonValidator>();
-  return [validator, type_, role](const Records& batch, size_t first_index) {
-    validate_all(*validator, batch, type_, role, first_index);
+  return [validator, type_, role](const Records& batch, size_t first_index, size_t from) {
+    validate_all(*validator, batch, type_, role, first_index, from);
   };
+}
+
+// Whether the mapper of `type_` fails on every pair of records the task's format refuses.
+bool mapper_checks_format(std::string_view type_) {
+  if (!is_record_task(type_)) return false;
+  return std::visit(
+      []<typename Mapper>(const Mapper*) {
+        if constexpr (requires { Mapper::kChecksRecordFormat; }) {
+          return Mapper::kChecksRecordFormat;
+        } else {
+          return false;
+        }
+      },
+      Instrument().get_convertor(type_));
 }
 
 // A record task on two JSON Lines files, read, validated, mapped and mined in one pass that
@@ -239,9 +255,12 @@ ScoreResult evaluate_record_files(std::string_view type_, const std::string& tru
   } catch (...) {
     entity_count_error = std::current_exception();
   }
+  // Where the mapper checks all that the format asks, only records it did not map are
+  // validated; a schema of the caller's may ask more.
+  const bool visits_vouch = !has_schema(options.schema) && mapper_checks_format(type_);
   const StreamedPairs pairs(true_file, pred_file, batch_validator(options.schema, type_, "gold"),
                             batch_validator(options.schema, type_, "prediction"),
-                            entity_count_error);
+                            entity_count_error, JsonLinesStream::kDefaultChunkBytes, visits_vouch);
   // An unknown type is reported after what is wrong with the files, as when they were read
   // first: the files are walked through without visiting instances.
   if (!is_record_task(type_)) pairs.for_each([](const Record&, const Record&, size_t) {});

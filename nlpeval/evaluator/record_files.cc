@@ -2,8 +2,9 @@
 
 namespace nlpeval {
 
-CheckedStream::CheckedStream(const std::string& file, BatchValidator validate, size_t chunk_bytes)
-    : validate_(std::move(validate)) {
+CheckedStream::CheckedStream(const std::string& file, BatchValidator validate, size_t chunk_bytes,
+                             Validation validation)
+    : validate_(std::move(validate)), validation_(validation) {
   try {
     stream_ = std::make_unique<JsonLinesStream>(file, chunk_bytes);
   } catch (...) {
@@ -32,14 +33,25 @@ bool CheckedStream::next(Records& batch) {
   batch_ready_.wait(lock, [this] { return !ready_.empty() || finished_; });
   if (ready_.empty()) return false;
   batch = std::move(ready_.front().batch);
+  first_index_ = ready_.front().first_index;
   met_invalid_ = ready_.front().after_invalid;
   ready_.pop_front();
   return true;
 }
 
+void CheckedStream::check_rest(const Records& batch, size_t position) {
+  if (validation_ != Validation::unvouched || invalid_ || position >= batch.size()) return;
+  try {
+    validate_(batch, first_index_, position);
+  } catch (...) {
+    invalid_ = std::current_exception();
+  }
+}
+
 void CheckedStream::drain() {
   Records batch;
   while (next(batch)) {
+    if (validation_ == Validation::unvouched) check_rest(batch, 0);
   }
   if (reader_.joinable()) reader_.join();
 }
@@ -58,10 +70,11 @@ void CheckedStream::read_all() {
         spare_.pop_back();
       }
     }
+    const size_t first_index = records_;
     bool got = read_into(batch);
     std::lock_guard lock(mutex_);
     if (!got) break;
-    ready_.push_back({std::move(batch), invalid_ != nullptr});
+    ready_.push_back({std::move(batch), first_index, invalid_ != nullptr});
     batch_ready_.notify_one();
   }
   std::lock_guard lock(mutex_);
@@ -78,9 +91,9 @@ bool CheckedStream::read_into(Records& batch) {
     batch = Records();
     return false;
   }
-  if (!invalid_) {
+  if (validation_ == Validation::as_read && !invalid_) {
     try {
-      validate_(batch, records_);
+      validate_(batch, records_, 0);
     } catch (...) {
       invalid_ = std::current_exception();
     }

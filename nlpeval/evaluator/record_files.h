@@ -24,9 +24,9 @@
 
 namespace nlpeval {
 
-// Checks a batch of records, which stand at `first_index` onwards in their file; throws for
-// the first invalid one.
-using BatchValidator = std::function<void(const Records& batch, size_t first_index)>;
+// Checks the records of a batch from position `from` on, the batch standing at `first_index`
+// onwards in its file; throws for the first invalid one.
+using BatchValidator = std::function<void(const Records& batch, size_t first_index, size_t from)>;
 
 // The batches of one JSON Lines file, read and validated on a thread of its own up to
 // kBatchesAhead batches ahead of their use, so that the reader rides out a slow stretch of
@@ -36,7 +36,12 @@ class CheckedStream {
  public:
   static constexpr size_t kBatchesAhead = 3;
 
-  CheckedStream(const std::string& file, BatchValidator validate, size_t chunk_bytes);
+  // When records are validated: each batch as it is read, or only those the caller did not
+  // vouch for: the rest of the batch named to check_rest and every batch drain() reads.
+  enum class Validation { as_read, unvouched };
+
+  CheckedStream(const std::string& file, BatchValidator validate, size_t chunk_bytes,
+                Validation validation = Validation::as_read);
   ~CheckedStream();
   CheckedStream(const CheckedStream&) = delete;
   CheckedStream& operator=(const CheckedStream&) = delete;
@@ -49,7 +54,11 @@ class CheckedStream {
   // Whether a record handed out so far, or the batch handed out last, is invalid.
   bool met_invalid() const { return met_invalid_; }
 
-  // Reads the rest of the file.
+  // Validates the records of `batch`, the batch handed out last, from `position` on. Does
+  // nothing when batches are validated as read, or once an invalid record was found.
+  void check_rest(const Records& batch, size_t position);
+
+  // Reads the rest of the file, validating it when validation is left to the caller.
   void drain();
 
   // Once the file is drained: what was wrong with it, and how many records it holds. (Until
@@ -59,20 +68,25 @@ class CheckedStream {
   size_t records() const { return records_; }
 
  private:
-  // A batch read, and whether it or a batch before it held an invalid record.
+  // A batch read, where it starts in the file, and whether it or a batch before it held an
+  // invalid record.
   struct Ready {
     Records batch;
+    size_t first_index;
     bool after_invalid;
   };
 
   void read_all();
   bool read_into(Records& batch);
+  void validate(const Records& batch, size_t first_index);
 
   BatchValidator validate_;
+  Validation validation_;
   std::exception_ptr unreadable_;
-  std::exception_ptr invalid_;
+  std::exception_ptr invalid_;  // written by the reader, or by the caller when it validates
   size_t records_ = 0;
   bool met_invalid_ = false;  // the caller's copy, taken with each batch
+  size_t first_index_ = 0;    // of the batch handed out last
   std::unique_ptr<JsonLinesStream> stream_;
 
   // Shared with the reading thread, under `mutex_`.
@@ -91,24 +105,32 @@ class CheckedStream {
 // whole, then validating all gold and all predicted records, then walking: an unreadable gold
 // file, an unreadable predicted file, `held_error` (an error the caller met before the walk),
 // an invalid gold record, an invalid predicted record, files of unequal length, and last what
-// `visit` threw. Instances are visited only while every record read so far is valid and
-// there is no held error; the rest of both files is then read to find errors that come first.
+// `visit` threw. There being no held error, instances are visited while every record read so
+// far is valid; the rest of both files is then read to find errors that come first.
+//
+// With `visits_vouch`, the caller promises that a visit that returns has proved both records
+// valid (its mapper fails on whatever the validators refuse). Records are then validated only
+// where no visit vouched for them: from the instance whose visit threw, and those of the
+// longer file past the end of the shorter. The errors are the same; valid files are walked
+// without a validating pass.
 class StreamedPairs {
  public:
   StreamedPairs(std::string true_file, std::string pred_file, BatchValidator validate_gold,
                 BatchValidator validate_pred, std::exception_ptr held_error = nullptr,
-                size_t chunk_bytes = JsonLinesStream::kDefaultChunkBytes)
+                size_t chunk_bytes = JsonLinesStream::kDefaultChunkBytes, bool visits_vouch = false)
       : true_file_(std::move(true_file)),
         pred_file_(std::move(pred_file)),
         validate_gold_(std::move(validate_gold)),
         validate_pred_(std::move(validate_pred)),
         held_error_(std::move(held_error)),
-        chunk_bytes_(chunk_bytes) {}
+        chunk_bytes_(chunk_bytes),
+        validation_(visits_vouch ? CheckedStream::Validation::unvouched
+                                 : CheckedStream::Validation::as_read) {}
 
   template <typename Visit>
   void for_each(Visit&& visit) const {
-    CheckedStream gold(true_file_, validate_gold_, chunk_bytes_);
-    CheckedStream pred(pred_file_, validate_pred_, chunk_bytes_);
+    CheckedStream gold(true_file_, validate_gold_, chunk_bytes_, validation_);
+    CheckedStream pred(pred_file_, validate_pred_, chunk_bytes_, validation_);
     std::exception_ptr visit_error;
     if (!held_error_) {
       try {
@@ -123,13 +145,30 @@ class StreamedPairs {
   }
 
  private:
-  // Visits pairs until a file ends or a record read is invalid.
+  // Visits pairs until a file ends, a record read is invalid or a visit throws; the records
+  // no visit returned from are then left to check_rest.
   template <typename Visit>
   static void walk_in_step(CheckedStream& gold, CheckedStream& pred, Visit& visit) {
     Records gold_batch;
     Records pred_batch;
     size_t gold_at = 0;
     size_t pred_at = 0;
+    try {
+      visit_in_step(gold, pred, visit, gold_batch, pred_batch, gold_at, pred_at);
+    } catch (...) {
+      gold.check_rest(gold_batch, gold_at);
+      pred.check_rest(pred_batch, pred_at);
+      throw;
+    }
+    gold.check_rest(gold_batch, gold_at);
+    pred.check_rest(pred_batch, pred_at);
+  }
+
+  // The loop of walk_in_step; `gold_at` and `pred_at` stay at the instance being visited.
+  template <typename Visit>
+  static void visit_in_step(CheckedStream& gold, CheckedStream& pred, Visit& visit,
+                            Records& gold_batch, Records& pred_batch, size_t& gold_at,
+                            size_t& pred_at) {
     for (size_t index = 0;; ++index) {
       if (gold_at == gold_batch.size()) {
         if (!gold.next(gold_batch)) return;
@@ -165,6 +204,7 @@ class StreamedPairs {
   BatchValidator validate_pred_;
   std::exception_ptr held_error_;
   size_t chunk_bytes_;
+  CheckedStream::Validation validation_;
 };
 
 }  // namespace nlpeval

@@ -36,15 +36,15 @@ struct Visited {
 };
 
 // Records whose "i" is odd are invalid.
-void reject_odd(const Records& batch, size_t first_index) {
-  for (size_t k = 0; k < batch.size(); ++k) {
+void reject_odd(const Records& batch, size_t first_index, size_t from) {
+  for (size_t k = from; k < batch.size(); ++k) {
     if (batch[k].get_int("i") % 2 == 1) {
       throw ValueError("record " + std::to_string(first_index + k + 1) + " is odd");
     }
   }
 }
 
-void accept_all(const Records&, size_t) {}
+void accept_all(const Records&, size_t, size_t) {}
 
 StreamedPairs pairs_of(const std::string& gold, const std::string& pred,
                        BatchValidator validate_gold = accept_all,
@@ -131,6 +131,81 @@ TEST(StreamedPairs, ErrorsComeInTheOrderOfReadingThenValidatingThenWalking) {
             "record 2 is odd");
   // What the walk threw comes last.
   EXPECT_THAT(visit_fails(pairs_of(valid.path(), valid.path())), ::testing::HasSubstr("text"));
+}
+
+// One line {"i": value, "pad": "x"} per value.
+std::string lines_of(const std::vector<int>& values) {
+  std::string lines;
+  for (int value : values) lines += "{\"i\": " + std::to_string(value) + ", \"pad\": \"x\"}\n";
+  return lines;
+}
+
+// `count` even values, with an odd one at each of `odd_at`.
+std::vector<int> evens_with_odd_at(int count, std::vector<int> odd_at = {}) {
+  std::vector<int> values;
+  for (int i = 0; i < count; ++i) values.push_back(2 * i);
+  for (int at : odd_at) values[at] = 1;
+  return values;
+}
+
+// What walking the files throws, with a visit that refuses odd records as reject_odd does
+// and throws "visit failed" at instance `fail_at`; as read, then with visits vouching.
+std::pair<std::string, std::string> errors_both_ways(const std::string& gold,
+                                                     const std::string& pred,
+                                                     size_t fail_at = SIZE_MAX) {
+  const auto visit = [fail_at](const Record& label, const Record& prediction, size_t index) {
+    if (label.get_int("i") % 2 == 1 || prediction.get_int("i") % 2 == 1) {
+      throw ValueError("odd record visited");
+    }
+    if (index == fail_at) throw ValueError("visit failed");
+  };
+  std::pair<std::string, std::string> errors;
+  for (bool vouch : {false, true}) {
+    const StreamedPairs pairs(gold, pred, reject_odd, reject_odd, nullptr, kChunkBytes, vouch);
+    std::string& error = vouch ? errors.second : errors.first;
+    try {
+      pairs.for_each(visit);
+    } catch (const std::exception& thrown) {
+      error = thrown.what();
+    }
+  }
+  return errors;
+}
+
+TEST(StreamedPairs, VisitsThatVouchGiveTheErrorsOfValidatingFirst) {
+  TempFile even(lines_of(evens_with_odd_at(30)), "even.jsonl");
+  TempFile odd_late(lines_of(evens_with_odd_at(30, {20})), "odd_late.jsonl");
+  TempFile odd_early(lines_of(evens_with_odd_at(30, {4})), "odd_early.jsonl");
+  TempFile short_even(lines_of(evens_with_odd_at(5)), "short.jsonl");
+  TempFile long_odd_tail(lines_of(evens_with_odd_at(12, {9})), "long.jsonl");
+  const auto expect_both = [](const std::pair<std::string, std::string>& errors,
+                              const std::string& expected) {
+    EXPECT_EQ(errors.first, expected);
+    EXPECT_EQ(errors.second, expected);
+  };
+  expect_both(errors_both_ways(even.path(), odd_late.path()), "record 21 is odd");
+  // A visit failing earlier for another reason does not hide an invalid record after it.
+  expect_both(errors_both_ways(even.path(), odd_late.path(), 3), "record 21 is odd");
+  // Gold comes first, wherever the predicted error stands.
+  expect_both(errors_both_ways(odd_late.path(), odd_early.path()), "record 21 is odd");
+  // The longer file's records past the shorter one's end are validated too.
+  expect_both(errors_both_ways(long_odd_tail.path(), short_even.path()), "record 10 is odd");
+  EXPECT_THAT(errors_both_ways(even.path(), short_even.path()).second,
+              ::testing::HasSubstr("unequal"));
+  EXPECT_THAT(errors_both_ways(even.path(), even.path(), 3).second,
+              ::testing::HasSubstr("visit failed"));
+}
+
+TEST(StreamedPairs, VisitsThatVouchSpareTheRecordsTheyPassedFromValidation) {
+  TempFile gold(numbered_lines(40, 1), "gold.jsonl");
+  TempFile pred(numbered_lines(33, 30), "pred.jsonl");
+  size_t validated = 0;
+  const BatchValidator count = [&](const Records& batch, size_t, size_t from) {
+    validated += batch.size() - from;
+  };
+  const StreamedPairs pairs(gold.path(), pred.path(), count, count, nullptr, kChunkBytes, true);
+  EXPECT_THROW(walk(pairs), ValueError);  // unequal
+  EXPECT_EQ(validated, 7u) << "only the gold records past the predicted file's end";
 }
 
 TEST(CheckedStream, CountsEveryRecordAndCanBeLeftWhileReadingAhead) {

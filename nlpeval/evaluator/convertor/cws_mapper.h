@@ -20,6 +20,11 @@ namespace nlpeval {
 // plus its number of code points.
 class CwsMapper {
  public:
+  // Every pair of records it maps without an error has the task's record format: it reads
+  // each key the format requires, with its kind, on both sides. A walk that maps a pair has
+  // then validated it.
+  static constexpr bool kChecksRecordFormat = true;
+
   // Returns ([gold spans], [predicted spans]): one span list in each list, for the driver to
   // append to its running lists. `index` is the instance's position, used in messages only.
   // Throws as convert_spans does.

@@ -43,6 +43,11 @@ std::pair<std::vector<TagSequence>, std::vector<TagSequence>> convert_elements(
 // position; parts of an entity outside the text are dropped.
 class EntityMapper {
  public:
+  // Every pair of records it maps without an error has the task's record format: it reads
+  // each key the format requires, with its kind, on both sides. A walk that maps a pair has
+  // then validated it.
+  static constexpr bool kChecksRecordFormat = true;
+
   // Returns ([gold tags], [predicted tags]): one sequence in each list, for the driver to
   // append to its running lists. `index` is the instance's position, used in messages only.
   // Throws as convert_element_tags does.

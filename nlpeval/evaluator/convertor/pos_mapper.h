@@ -26,6 +26,11 @@ inline constexpr TagKeys kPosKeys{.elements = "words", .type = "pos"};
 // text are dropped.
 class PosMapper {
  public:
+  // Every pair of records it maps without an error has the task's record format: it reads
+  // each key the format requires, with its kind, on both sides. A walk that maps a pair has
+  // then validated it.
+  static constexpr bool kChecksRecordFormat = true;
+
   // Returns ([gold tags], [predicted tags]). `index` is the instance's position, used in
   // messages only. Throws TypeError when a record is not an object or a value has the wrong
   // kind, KeyError for a missing key ("text", "words", "offset", "pos", "length"), and

@@ -1,0 +1,146 @@
+// The mappers that claim kChecksRecordFormat fail on every record their task's format refuses:
+// a walk over files trusts them to, and validates only what they did not map.
+
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+#include <string>
+#include <vector>
+
+#include "nlpeval/core/errors.h"
+#include "nlpeval/data/json_validator.h"
+#include "nlpeval/evaluator/convertor/cws_mapper.h"
+#include "nlpeval/evaluator/convertor/entity_mapper.h"
+#include "nlpeval/evaluator/convertor/pos_mapper.h"
+
+namespace nlpeval {
+namespace {
+
+using Json = nlohmann::ordered_json;
+
+// The values of a JSON value inside it, each as the steps to it: keys or array positions.
+using Path = std::vector<Json>;
+
+void collect_paths(const Json& value, Path& at, std::vector<Path>& paths) {
+  if (!value.is_structured()) return;
+  if (value.is_object()) {
+    for (const auto& [key, member] : value.items()) {
+      at.push_back(key);
+      paths.push_back(at);
+      collect_paths(member, at, paths);
+      at.pop_back();
+    }
+    return;
+  }
+  for (size_t i = 0; i < value.size(); ++i) {
+    at.push_back(i);
+    paths.push_back(at);
+    collect_paths(value[i], at, paths);
+    at.pop_back();
+  }
+}
+
+Json& parent_of(Json& root, const Path& path) {
+  Json* value = &root;
+  for (size_t i = 0; i + 1 < path.size(); ++i) {
+    value = path[i].is_string() ? &(*value)[path[i].get<std::string>()]
+                                : &(*value)[path[i].get<size_t>()];
+  }
+  return *value;
+}
+
+// Every record one change away from `record`: the record or any value in it replaced by a
+// value of each kind, each key removed, each array element removed.
+std::vector<Json> one_change_away(const Json& record) {
+  const std::vector<Json> replacements = {"x",
+                                          1,
+                                          -1,
+                                          1.5,
+                                          true,
+                                          nullptr,
+                                          Json::array(),
+                                          Json::object(),
+                                          Json::array({1}),
+                                          Json::parse("18446744073709551615")};
+  std::vector<Path> paths;
+  Path at;
+  collect_paths(record, at, paths);
+  std::vector<Json> changed(replacements);
+  for (const Path& path : paths) {
+    for (const Json& replacement : replacements) {
+      Json copy = record;
+      Json& parent = parent_of(copy, path);
+      if (path.back().is_string()) {
+        parent[path.back().get<std::string>()] = replacement;
+      } else {
+        parent[path.back().get<size_t>()] = replacement;
+      }
+      changed.push_back(copy);
+    }
+    Json removed = record;
+    Json& parent = parent_of(removed, path);
+    if (path.back().is_string()) {
+      parent.erase(path.back().get<std::string>());
+    } else {
+      parent.erase(path.back().get<size_t>());
+    }
+    changed.push_back(removed);
+  }
+  return changed;
+}
+
+// A list of the one record.
+Records single(const std::string& record) {
+  return Records::parse(std::string("[").append(record).append("]"));
+}
+
+bool format_refuses(const Record& record, const std::string& type) {
+  try {
+    MvrcloudJsonValidator().validate(record, type, 0);
+    return false;
+  } catch (const ValueError&) {
+    return true;
+  }
+}
+
+template <typename Mapper>
+bool maps(const Record& label, const Record& prediction) {
+  try {
+    Mapper().convert(label, prediction, 0);
+    return true;
+  } catch (const Error&) {
+    return false;
+  }
+}
+
+template <typename Mapper>
+void expect_refused_records_fail(const std::string& type, const std::string& valid_text) {
+  static_assert(Mapper::kChecksRecordFormat);
+  const Json valid = Json::parse(valid_text);
+  const Records reference = single(valid_text);
+  ASSERT_FALSE(format_refuses(reference[0], type));
+  ASSERT_TRUE(maps<Mapper>(reference[0], reference[0]));
+  size_t refused = 0;
+  for (const Json& changed : one_change_away(valid)) {
+    const Records records = single(changed.dump());
+    if (!format_refuses(records[0], type)) continue;
+    ++refused;
+    EXPECT_FALSE(maps<Mapper>(records[0], reference[0])) << "as gold: " << changed.dump();
+    EXPECT_FALSE(maps<Mapper>(reference[0], records[0])) << "as prediction: " << changed.dump();
+  }
+  EXPECT_GT(refused, 20u);
+}
+
+TEST(MappersThatCheckTheFormat, FailOnEveryRecordTheFormatRefuses) {
+  expect_refused_records_fail<EntityMapper>(
+      "ner", R"({"text": "abcdef", "entities": [{"offset": 0, "length": 2, "type": "A"},
+                                                 {"offset": 3, "length": 1, "type": "B"}]})");
+  expect_refused_records_fail<PosMapper>(
+      "pos", R"({"text": "abcdef", "words": [{"offset": 0, "length": 2, "pos": "N"},
+                                              {"offset": 2, "length": 4, "pos": "V"}]})");
+  expect_refused_records_fail<CwsMapper>("cws",
+                                         R"({"text": "abcdef", "words": ["ab", "cd", "ef"]})");
+}
+
+}  // namespace
+}  // namespace nlpeval
