@@ -3,6 +3,7 @@
 #include <charconv>
 
 #include "nlpeval/core/errors.h"
+#include "nlpeval/core/tape.h"
 
 namespace nlpeval {
 
@@ -123,6 +124,12 @@ void Records::append_document(std::unique_ptr<simdjson::dom::document> document)
   // push_back grows the list geometrically; reserving the exact size for every chunk of a
   // large file would copy all earlier records each time.
   for (simdjson::dom::element element : array) records_.push_back(element);
+  // The root array is the document's first value, after the root word.
+  const Tape tape(*document);
+  for (size_t at = 2; at < tape.closing(1); at = tape.after(at)) {
+    positions_.push_back({document.get(), at});
+  }
+  if (positions_.size() != records_.size()) throw Error("records: unexpected tape layout");
   documents_.push_back(std::move(document));
 }
 

@@ -194,6 +194,14 @@ class Records {
 
   size_t size() const { return records_.size(); }
   bool empty() const { return records_.empty(); }
+
+  // Where record `index` lies: its document and its position on the document's tape (see
+  // Tape).
+  struct TapePosition {
+    const simdjson::dom::document* document;
+    size_t at;
+  };
+  TapePosition tape_position(size_t index) const { return positions_[index]; }
   Record operator[](size_t index) const { return Record(records_[index]); }
   Record at(size_t index) const;
 
@@ -224,6 +232,7 @@ class Records {
  private:
   std::vector<std::unique_ptr<simdjson::dom::document>> documents_;
   std::vector<simdjson::dom::element> records_;
+  std::vector<TapePosition> positions_;  // by record
   std::string source_file_;
   std::vector<size_t> line_numbers_;
 };

@@ -72,8 +72,12 @@ struct BlockMasks {
   uint64_t closes = 0;  // ] and }
 };
 
+// The scanner's steps are forced inline into each of its variants (see scan_lines), so that
+// each is compiled for the variant's instruction set.
+#define NLPEVAL_SCAN_STEP [[gnu::always_inline]] inline
+
 #if defined(__SSE2__)
-BlockMasks classify_block(const char* block) {
+NLPEVAL_SCAN_STEP BlockMasks classify_block(const char* block) {
   BlockMasks masks;
   for (int part = 0; part < 4; ++part) {
     __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(block + 16 * part));
@@ -91,7 +95,7 @@ BlockMasks classify_block(const char* block) {
   return masks;
 }
 #else
-BlockMasks classify_block(const char* block) {
+NLPEVAL_SCAN_STEP BlockMasks classify_block(const char* block) {
   BlockMasks masks;
   for (int i = 0; i < 64; ++i) {
     uint64_t bit = uint64_t{1} << i;
@@ -107,7 +111,7 @@ BlockMasks classify_block(const char* block) {
 #endif
 
 // Bit i is set when an odd number of bits at or below i are set in `bits`.
-uint64_t prefix_xor(uint64_t bits) {
+NLPEVAL_SCAN_STEP uint64_t prefix_xor(uint64_t bits) {
   for (int shift = 1; shift < 64; shift *= 2) bits ^= bits << shift;
   return bits;
 }
@@ -124,7 +128,7 @@ class LineScanner {
   LineScanner(std::string_view text, std::vector<LineSpan>& lines) : text_(text), lines_(lines) {}
 
   // Scans all of the text; returns whether the lines are sure to stay apart when joined.
-  bool scan() {
+  NLPEVAL_SCAN_STEP bool scan() {
     size_t offset = 0;
     for (; offset + 64 <= text_.size(); offset += 64) scan_block(text_.data() + offset, offset);
     if (offset < text_.size()) {
@@ -141,7 +145,7 @@ class LineScanner {
   size_t line_count() const { return line_index_; }
 
  private:
-  void scan_block(const char* block, size_t offset) {
+  NLPEVAL_SCAN_STEP void scan_block(const char* block, size_t offset) {
     BlockMasks masks = classify_block(block);
     uint64_t in_string = prefix_xor(masks.quotes & ~escaped_bytes(masks.backslashes));
     if (in_string_carry_) in_string = ~in_string;
@@ -161,7 +165,7 @@ class LineScanner {
   }
 
   // The bytes escaped by a backslash; only a backslash that is not itself escaped escapes.
-  uint64_t escaped_bytes(uint64_t backslashes) {
+  NLPEVAL_SCAN_STEP uint64_t escaped_bytes(uint64_t backslashes) {
     uint64_t escaped = escape_carry_ ? 1 : 0;
     escape_carry_ = false;
     for (; backslashes != 0; backslashes &= backslashes - 1) {
@@ -195,6 +199,24 @@ class LineScanner {
   bool escape_carry_ = false;
   bool lines_stay_apart_ = true;
 };
+
+bool scan_baseline(LineScanner& scanner) { return scanner.scan(); }
+
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#define NLPEVAL_POPCNT_SCAN 1
+// The scanner counts brackets with popcount, which the baseline x86-64 lacks: without it
+// every count is a call into the compiler's runtime.
+[[gnu::target("popcnt")]] bool scan_popcnt(LineScanner& scanner) { return scanner.scan(); }
+#endif
+
+// Scans with the best variant this machine runs.
+bool scan_lines(LineScanner& scanner) {
+#ifdef NLPEVAL_POPCNT_SCAN
+  static const bool has_popcnt = __builtin_cpu_supports("popcnt");
+  if (has_popcnt) return scan_popcnt(scanner);
+#endif
+  return scan_baseline(scanner);
+}
 
 // Reads a file in chunks of whole lines into one reused buffer. Each chunk has a writable
 // byte before it and kRoomAfter writable bytes after it, so that its lines can be turned into
@@ -313,7 +335,7 @@ class RecordsBuilder {
   void add_chunk(char* chunk, size_t size, std::unique_ptr<simdjson::dom::document>& document) {
     lines_.clear();
     LineScanner scanner(std::string_view(chunk, size), lines_);
-    bool lines_stay_apart = scanner.scan();
+    bool lines_stay_apart = scan_lines(scanner);
     if (!lines_.empty()) {
       if (file_bytes_ != 0 && line_numbers_.capacity() == 0) reserve_line_numbers(size);
       if (!lines_stay_apart) check_each_line_alone(chunk);

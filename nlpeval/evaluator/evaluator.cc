@@ -243,6 +243,21 @@ bool mapper_checks_format(std::string_view type_) {
       Instrument().get_convertor(type_));
 }
 
+// The keys with which the reading threads tag the records of `type_` ahead, when its mapper
+// can map from such tags.
+std::optional<TagKeys> ahead_keys_of(std::string_view type_) {
+  if (!is_record_task(type_)) return std::nullopt;
+  return std::visit(
+      []<typename Mapper>(const Mapper*) -> std::optional<TagKeys> {
+        if constexpr (AheadTagMapper<Mapper>) {
+          return Mapper::kAheadKeys;
+        } else {
+          return std::nullopt;
+        }
+      },
+      Instrument().get_convertor(type_));
+}
+
 // A record task on two JSON Lines files, read, validated, mapped and mined in one pass that
 // holds a few chunks of each file at a time. Errors come in the order of reading both files
 // whole, then reading the entity counts, then validating (see StreamedPairs).
@@ -260,7 +275,8 @@ ScoreResult evaluate_record_files(std::string_view type_, const std::string& tru
   const bool visits_vouch = !has_schema(options.schema) && mapper_checks_format(type_);
   const StreamedPairs pairs(true_file, pred_file, batch_validator(options.schema, type_, "gold"),
                             batch_validator(options.schema, type_, "prediction"),
-                            entity_count_error, JsonLinesStream::kDefaultChunkBytes, visits_vouch);
+                            entity_count_error, JsonLinesStream::kDefaultChunkBytes, visits_vouch,
+                            ahead_keys_of(type_));
   // An unknown type is reported after what is wrong with the files, as when they were read
   // first: the files are walked through without visiting instances.
   if (!is_record_task(type_)) pairs.for_each([](const Record&, const Record&, size_t) {});

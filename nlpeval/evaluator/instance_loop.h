@@ -21,8 +21,10 @@
 #include "nlpeval/core/errors.h"
 #include "nlpeval/core/record.h"
 #include "nlpeval/core/tags.h"
+#include "nlpeval/core/tags_ahead.h"
 #include "nlpeval/core/word_span.h"
 #include "nlpeval/evaluator/badcase/types.h"
+#include "nlpeval/evaluator/convertor/entity_mapper.h"
 #include "nlpeval/evaluator/evaluates/cws_score.h"
 #include "nlpeval/metrics/sequence_metrics.h"
 
@@ -96,17 +98,25 @@ class ListedPairs {
 // Walks gold and predicted instances in step: map_instance(label, prediction, index) gets the
 // 0-based position; then, when `mine` is true, the miner gets the 1-based instance number and
 // `keep` its records that have a Desc.
+// Pairs that pass more about an instance (AheadTags, say) pass it on to a map_instance that
+// takes it.
 template <typename Miner, InstancePairs Pairs, typename MapInstance>
 void walk_instances(const Miner& badcase_generator, const Pairs& pairs, bool mine,
                     const MinerExtras& extras, const BadcaseSink& keep, BioTagger& tagger,
                     MapInstance&& map_instance) {
-  pairs.for_each([&](const Record& label, const Record& prediction, size_t index) {
-    map_instance(label, prediction, static_cast<int64_t>(index));
-    if (!mine) return;
-    Label2PredData found = mine_instance(badcase_generator, label, prediction,
-                                         static_cast<int64_t>(index) + 1, extras, tagger);
-    if (!found.desc.empty()) keep(std::move(found));
-  });
+  pairs.for_each(
+      [&](const Record& label, const Record& prediction, size_t index, const auto&... more) {
+        if constexpr (std::is_invocable_v<MapInstance&, const Record&, const Record&, int64_t,
+                                          decltype(more)...>) {
+          map_instance(label, prediction, static_cast<int64_t>(index), more...);
+        } else {
+          map_instance(label, prediction, static_cast<int64_t>(index));
+        }
+        if (!mine) return;
+        Label2PredData found = mine_instance(badcase_generator, label, prediction,
+                                             static_cast<int64_t>(index) + 1, extras, tagger);
+        if (!found.desc.empty()) keep(std::move(found));
+      });
 }
 
 // Maps every instance and appends what the mapper returns to the running sequences; mines
@@ -136,10 +146,37 @@ concept TagMapper = requires(const Mapper& mapper, BioTagger& tagger, InstanceTa
   mapper.convert_tags(Record(), Record(), std::optional<int64_t>(), tagger, tags);
 };
 
+// A tag mapper whose records the reading threads can tag ahead (see AheadTagger).
+template <typename Mapper>
+concept AheadTagMapper = TagMapper<Mapper> &&
+    requires(const Mapper& mapper, const TaggedSide& side, BioTagger& tagger, InstanceTags& tags) {
+  TagKeys(Mapper::kAheadKeys);
+  mapper.convert_tagged(Record(), Record(), std::optional<int64_t>(), side, side, tagger, tags);
+};
+
+// Maps an instance from the tags its files were tagged ahead with, learning the tags of each
+// batch as it comes; the usual way when a file was not tagged ahead.
+template <AheadTagMapper Mapper, typename Ahead>
+void map_tagged_ahead(const Mapper& convertor, const Record& label, const Record& prediction,
+                      int64_t index, const Ahead& gold, const Ahead& pred,
+                      TagTranslation& gold_translation, TagTranslation& pred_translation,
+                      BioTagger& tagger, InstanceTags& tags) {
+  if (gold.batch == nullptr || pred.batch == nullptr) {
+    convertor.convert_tags(label, prediction, index, tagger, tags);
+    return;
+  }
+  gold_translation.learn(*gold.batch, tagger.vocabulary());
+  pred_translation.learn(*pred.batch, tagger.vocabulary());
+  convertor.convert_tagged(label, prediction, index,
+                           TaggedSide{*gold.batch, gold.position, gold_translation},
+                           TaggedSide{*pred.batch, pred.position, pred_translation}, tagger, tags);
+}
+
 // The road of the tag-sequence tasks: what map_instances and count_chunks would give, but
 // each instance's tags are counted as they come and dropped, so the data set's sequences are
 // never all in memory. A scoring error is raised after the loop, as if the sequences had
-// been collected first: an error of a later mapper or miner call comes first.
+// been collected first: an error of a later mapper or miner call comes first. Instances whose
+// files were tagged ahead (Pairs passing AheadTags) are mapped from those tags.
 template <TagMapper Mapper, typename Miner, InstancePairs Pairs>
 std::vector<metrics::seq::TypeCounts> count_instances(
     const Mapper& convertor, const Miner& badcase_generator, const Pairs& pairs, bool mine,
@@ -147,20 +184,27 @@ std::vector<metrics::seq::TypeCounts> count_instances(
     const std::optional<std::vector<std::string>>& evaluate_labels, const BadcaseSink& keep) {
   BioTagger tagger;
   InstanceTags tags;
+  TagTranslation gold_translation;
+  TagTranslation pred_translation;
   metrics::seq::ChunkCounter counter(tagger.vocabulary());
   std::exception_ptr scoring_error;
-  walk_instances(badcase_generator, pairs, mine, {entity2count, evaluate_labels}, keep, tagger,
-                 [&](const Record& label, const Record& prediction, int64_t index) {
-                   tags.clear();
-                   convertor.convert_tags(label, prediction, index, tagger, tags);
-                   if (scoring_error) return;
-                   try {
-                     for (size_t k = 0; k < tags.size(); ++k)
-                       counter.add(tags.gold(k), tags.pred(k));
-                   } catch (const ValueError&) {
-                     scoring_error = std::current_exception();
-                   }
-                 });
+  walk_instances(
+      badcase_generator, pairs, mine, {entity2count, evaluate_labels}, keep, tagger,
+      [&](const Record& label, const Record& prediction, int64_t index, const auto&... ahead) {
+        tags.clear();
+        if constexpr (AheadTagMapper<Mapper> && sizeof...(ahead) == 2) {
+          map_tagged_ahead(convertor, label, prediction, index, ahead..., gold_translation,
+                           pred_translation, tagger, tags);
+        } else {
+          convertor.convert_tags(label, prediction, index, tagger, tags);
+        }
+        if (scoring_error) return;
+        try {
+          for (size_t k = 0; k < tags.size(); ++k) counter.add(tags.gold(k), tags.pred(k));
+        } catch (const ValueError&) {
+          scoring_error = std::current_exception();
+        }
+      });
   if (scoring_error) std::rethrow_exception(scoring_error);
   return counter.counts();
 }

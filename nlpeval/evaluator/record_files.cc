@@ -3,8 +3,9 @@
 namespace nlpeval {
 
 CheckedStream::CheckedStream(const std::string& file, BatchValidator validate, size_t chunk_bytes,
-                             Validation validation)
+                             Validation validation, const std::optional<TagKeys>& ahead_keys)
     : validate_(std::move(validate)), validation_(validation) {
+  if (ahead_keys) ahead_tagger_ = std::make_unique<AheadTagger>(*ahead_keys);
   try {
     stream_ = std::make_unique<JsonLinesStream>(file, chunk_bytes);
   } catch (...) {
@@ -25,10 +26,10 @@ CheckedStream::~CheckedStream() {
   reader_.join();
 }
 
-bool CheckedStream::next(Records& batch) {
+bool CheckedStream::next(RecordBatch& batch) {
   std::unique_lock lock(mutex_);
   spare_.push_back(std::move(batch));
-  batch = Records();
+  batch = RecordBatch();
   room_ahead_.notify_one();
   batch_ready_.wait(lock, [this] { return !ready_.empty() || finished_; });
   if (ready_.empty()) return false;
@@ -49,9 +50,9 @@ void CheckedStream::check_rest(const Records& batch, size_t position) {
 }
 
 void CheckedStream::drain() {
-  Records batch;
+  RecordBatch batch;
   while (next(batch)) {
-    if (validation_ == Validation::unvouched) check_rest(batch, 0);
+    if (validation_ == Validation::unvouched) check_rest(batch.records, 0);
   }
   if (reader_.joinable()) reader_.join();
 }
@@ -60,7 +61,7 @@ void CheckedStream::drain() {
 // cannot be read further, or the caller stops.
 void CheckedStream::read_all() {
   for (;;) {
-    Records batch;
+    RecordBatch batch;
     {
       std::unique_lock lock(mutex_);
       room_ahead_.wait(lock, [this] { return ready_.size() < kBatchesAhead || stopping_; });
@@ -83,22 +84,24 @@ void CheckedStream::read_all() {
 }
 
 // Runs on the reading thread; the counts and errors it sets are read once it has finished.
-bool CheckedStream::read_into(Records& batch) {
+bool CheckedStream::read_into(RecordBatch& batch) {
   try {
-    if (!stream_->next(batch)) return false;
+    if (!stream_->next(batch.records)) return false;
+    // Only running out of memory throws here: malformed records are left untagged.
+    if (ahead_tagger_) ahead_tagger_->tag(batch.records, batch.tagged);
   } catch (...) {
     unreadable_ = std::current_exception();
-    batch = Records();
+    batch = RecordBatch();
     return false;
   }
   if (validation_ == Validation::as_read && !invalid_) {
     try {
-      validate_(batch, records_, 0);
+      validate_(batch.records, records_, 0);
     } catch (...) {
       invalid_ = std::current_exception();
     }
   }
-  records_ += batch.size();
+  records_ += batch.records.size();
   return true;
 }
 

@@ -13,13 +13,16 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
 #include "nlpeval/core/errors.h"
 #include "nlpeval/core/record.h"
+#include "nlpeval/core/tags_ahead.h"
 #include "nlpeval/data/json_reader.h"
 
 namespace nlpeval {
@@ -27,6 +30,19 @@ namespace nlpeval {
 // Checks the records of a batch from position `from` on, the batch standing at `first_index`
 // onwards in its file; throws for the first invalid one.
 using BatchValidator = std::function<void(const Records& batch, size_t first_index, size_t from)>;
+
+// A batch of records and, when its file is tagged ahead, their tags.
+struct RecordBatch {
+  Records records;
+  TaggedBatch tagged;
+};
+
+// One side of an instance as its file was tagged ahead: the batch's tags and the record's
+// position in it; `batch` is null when the file is not tagged ahead.
+struct AheadTags {
+  const TaggedBatch* batch;
+  size_t position;
+};
 
 // The batches of one JSON Lines file, read and validated on a thread of its own up to
 // kBatchesAhead batches ahead of their use, so that the reader rides out a slow stretch of
@@ -40,8 +56,10 @@ class CheckedStream {
   // vouch for: the rest of the batch named to check_rest and every batch drain() reads.
   enum class Validation { as_read, unvouched };
 
+  // With `ahead_keys`, each batch is also tagged (see AheadTagger) on the reading thread.
   CheckedStream(const std::string& file, BatchValidator validate, size_t chunk_bytes,
-                Validation validation = Validation::as_read);
+                Validation validation = Validation::as_read,
+                const std::optional<TagKeys>& ahead_keys = std::nullopt);
   ~CheckedStream();
   CheckedStream(const CheckedStream&) = delete;
   CheckedStream& operator=(const CheckedStream&) = delete;
@@ -49,7 +67,7 @@ class CheckedStream {
   // Replaces `batch` with the next batch and returns true; returns false once the file is read
   // or cannot be read further. The batch handed back is read into again in the background, so
   // the records taken from it must no longer be in use.
-  bool next(Records& batch);
+  bool next(RecordBatch& batch);
 
   // Whether a record handed out so far, or the batch handed out last, is invalid.
   bool met_invalid() const { return met_invalid_; }
@@ -71,14 +89,13 @@ class CheckedStream {
   // A batch read, where it starts in the file, and whether it or a batch before it held an
   // invalid record.
   struct Ready {
-    Records batch;
+    RecordBatch batch;
     size_t first_index;
     bool after_invalid;
   };
 
   void read_all();
-  bool read_into(Records& batch);
-  void validate(const Records& batch, size_t first_index);
+  bool read_into(RecordBatch& batch);
 
   BatchValidator validate_;
   Validation validation_;
@@ -88,13 +105,14 @@ class CheckedStream {
   bool met_invalid_ = false;  // the caller's copy, taken with each batch
   size_t first_index_ = 0;    // of the batch handed out last
   std::unique_ptr<JsonLinesStream> stream_;
+  std::unique_ptr<AheadTagger> ahead_tagger_;  // used by the reading thread alone
 
   // Shared with the reading thread, under `mutex_`.
   std::mutex mutex_;
   std::condition_variable batch_ready_;  // to the caller: a batch, or the end, has come
   std::condition_variable room_ahead_;   // to the reader: a batch was taken, or it must stop
   std::deque<Ready> ready_;              // at most kBatchesAhead
-  std::vector<Records> spare_;           // batches handed back, to be read into again
+  std::vector<RecordBatch> spare_;       // batches handed back, to be read into again
   bool finished_ = false;                // the reader has read all it will
   bool stopping_ = false;                // the caller wants no more
   std::thread reader_;                   // last, so that it starts after the rest is made
@@ -113,11 +131,15 @@ class CheckedStream {
 // where no visit vouched for them: from the instance whose visit threw, and those of the
 // longer file past the end of the shorter. The errors are the same; valid files are walked
 // without a validating pass.
+//
+// With `ahead_keys`, both files are tagged ahead as they are read, and a visit that takes
+// them gets each side's AheadTags after the instance number.
 class StreamedPairs {
  public:
   StreamedPairs(std::string true_file, std::string pred_file, BatchValidator validate_gold,
                 BatchValidator validate_pred, std::exception_ptr held_error = nullptr,
-                size_t chunk_bytes = JsonLinesStream::kDefaultChunkBytes, bool visits_vouch = false)
+                size_t chunk_bytes = JsonLinesStream::kDefaultChunkBytes, bool visits_vouch = false,
+                std::optional<TagKeys> ahead_keys = std::nullopt)
       : true_file_(std::move(true_file)),
         pred_file_(std::move(pred_file)),
         validate_gold_(std::move(validate_gold)),
@@ -125,12 +147,13 @@ class StreamedPairs {
         held_error_(std::move(held_error)),
         chunk_bytes_(chunk_bytes),
         validation_(visits_vouch ? CheckedStream::Validation::unvouched
-                                 : CheckedStream::Validation::as_read) {}
+                                 : CheckedStream::Validation::as_read),
+        ahead_keys_(ahead_keys) {}
 
   template <typename Visit>
   void for_each(Visit&& visit) const {
-    CheckedStream gold(true_file_, validate_gold_, chunk_bytes_, validation_);
-    CheckedStream pred(pred_file_, validate_pred_, chunk_bytes_, validation_);
+    CheckedStream gold(true_file_, validate_gold_, chunk_bytes_, validation_, ahead_keys_);
+    CheckedStream pred(pred_file_, validate_pred_, chunk_bytes_, validation_, ahead_keys_);
     std::exception_ptr visit_error;
     if (!held_error_) {
       try {
@@ -149,44 +172,57 @@ class StreamedPairs {
   // no visit returned from are then left to check_rest.
   template <typename Visit>
   static void walk_in_step(CheckedStream& gold, CheckedStream& pred, Visit& visit) {
-    Records gold_batch;
-    Records pred_batch;
+    RecordBatch gold_batch;
+    RecordBatch pred_batch;
     size_t gold_at = 0;
     size_t pred_at = 0;
     try {
       visit_in_step(gold, pred, visit, gold_batch, pred_batch, gold_at, pred_at);
     } catch (...) {
-      gold.check_rest(gold_batch, gold_at);
-      pred.check_rest(pred_batch, pred_at);
+      gold.check_rest(gold_batch.records, gold_at);
+      pred.check_rest(pred_batch.records, pred_at);
       throw;
     }
-    gold.check_rest(gold_batch, gold_at);
-    pred.check_rest(pred_batch, pred_at);
+    gold.check_rest(gold_batch.records, gold_at);
+    pred.check_rest(pred_batch.records, pred_at);
   }
 
   // The loop of walk_in_step; `gold_at` and `pred_at` stay at the instance being visited.
   template <typename Visit>
   static void visit_in_step(CheckedStream& gold, CheckedStream& pred, Visit& visit,
-                            Records& gold_batch, Records& pred_batch, size_t& gold_at,
+                            RecordBatch& gold_batch, RecordBatch& pred_batch, size_t& gold_at,
                             size_t& pred_at) {
     for (size_t index = 0;; ++index) {
-      if (gold_at == gold_batch.size()) {
+      if (gold_at == gold_batch.records.size()) {
         if (!gold.next(gold_batch)) return;
         gold_at = 0;
       }
-      if (pred_at == pred_batch.size()) {
+      if (pred_at == pred_batch.records.size()) {
         if (!pred.next(pred_batch)) return;
         pred_at = 0;
       }
       if (gold.met_invalid() || pred.met_invalid()) return;
+      const Record label = gold_batch.records[gold_at];
+      const Record prediction = pred_batch.records[pred_at];
       try {
-        visit(gold_batch[gold_at], pred_batch[pred_at], index);
+        if constexpr (std::is_invocable_v<Visit&, const Record&, const Record&, size_t,
+                                          const AheadTags&, const AheadTags&>) {
+          visit(label, prediction, index, ahead_tags(gold_batch, gold_at),
+                ahead_tags(pred_batch, pred_at));
+        } else {
+          visit(label, prediction, index);
+        }
       } catch (const Error& error) {
-        rethrow_at_instance(error, index, gold_batch.origin(gold_at), pred_batch.origin(pred_at));
+        rethrow_at_instance(error, index, gold_batch.records.origin(gold_at),
+                            pred_batch.records.origin(pred_at));
       }
       ++gold_at;
       ++pred_at;
     }
+  }
+
+  static AheadTags ahead_tags(const RecordBatch& batch, size_t position) {
+    return {batch.tagged.records.empty() ? nullptr : &batch.tagged, position};
   }
 
   // Throws an error of the kind of `error` whose message also names the instance (1-based) and
@@ -205,6 +241,7 @@ class StreamedPairs {
   std::exception_ptr held_error_;
   size_t chunk_bytes_;
   CheckedStream::Validation validation_;
+  std::optional<TagKeys> ahead_keys_;
 };
 
 }  // namespace nlpeval

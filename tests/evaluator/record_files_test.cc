@@ -212,10 +212,10 @@ TEST(CheckedStream, CountsEveryRecordAndCanBeLeftWhileReadingAhead) {
   TempFile file(numbered_lines(200, 1), "long.jsonl");
   {
     CheckedStream stream(file.path(), accept_all, kChunkBytes);
-    Records batch;
+    RecordBatch batch;
     size_t seen = 0;
     while (stream.next(batch)) {
-      for (const Record record : batch)
+      for (const Record record : batch.records)
         EXPECT_EQ(record.get_int("i"), static_cast<int64_t>(seen++));
     }
     stream.drain();
@@ -225,9 +225,9 @@ TEST(CheckedStream, CountsEveryRecordAndCanBeLeftWhileReadingAhead) {
   }
   // Left after one batch, with the reader waiting for room: it is stopped, not waited out.
   CheckedStream stream(file.path(), accept_all, kChunkBytes);
-  Records batch;
+  RecordBatch batch;
   ASSERT_TRUE(stream.next(batch));
-  EXPECT_EQ(batch[0].get_int("i"), 0);
+  EXPECT_EQ(batch.records[0].get_int("i"), 0);
 }
 
 }  // namespace

@@ -7,6 +7,15 @@
 
 namespace nlpeval {
 
+namespace {
+
+[[noreturn]] void throw_texts_differ(std::optional<int64_t> index) {
+  throw ValueError("text is different on line: " +
+                   (index ? std::to_string(*index) : std::string("None")));
+}
+
+}  // namespace
+
 void convert_element_tags(const Record& label, const Record& prediction,
                           std::optional<int64_t> index, const TagKeys& keys, BioTagger& tagger,
                           InstanceTags& tags) {
@@ -14,14 +23,27 @@ void convert_element_tags(const Record& label, const Record& prediction,
   prediction.expect_object("prediction");
   const std::string_view true_text = label.get_string("text");
   const std::string_view pred_text = prediction.get_string("text");
-  if (true_text != pred_text) {
-    throw ValueError("text is different on line: " +
-                     (index ? std::to_string(*index) : std::string("None")));
-  }
+  if (true_text != pred_text) throw_texts_differ(index);
   const size_t length = utf8::length(true_text);
   auto [true_tags, pred_tags] = tags.add();
   tagger.tag(length, prediction, keys, pred_tags);
   tagger.tag(length, label, keys, true_tags);
+}
+
+void convert_tagged_sides(const Record& label, const Record& prediction,
+                          std::optional<int64_t> index, const TagKeys& keys, const TaggedSide& gold,
+                          const TaggedSide& pred, BioTagger& tagger, InstanceTags& tags) {
+  const SideTags& true_side = gold.batch.records[gold.position];
+  const SideTags& pred_side = pred.batch.records[pred.position];
+  // Tagged alone, both records are objects with a text: only the texts can disagree.
+  if (!true_side.tagged || !pred_side.tagged) {
+    convert_element_tags(label, prediction, index, keys, tagger, tags);
+    return;
+  }
+  if (true_side.text != pred_side.text) throw_texts_differ(index);
+  auto [true_tags, pred_tags] = tags.add();
+  pred.translation.translate(pred.batch.tags_of(pred_side), pred_tags);
+  gold.translation.translate(gold.batch.tags_of(true_side), true_tags);
 }
 
 std::pair<std::vector<TagSequence>, std::vector<TagSequence>> convert_elements(
@@ -45,6 +67,13 @@ void EntityMapper::convert_tags(const Record& label, const Record& prediction,
                                 std::optional<int64_t> index, BioTagger& tagger,
                                 InstanceTags& tags) const {
   convert_element_tags(label, prediction, index, kEntityKeys, tagger, tags);
+}
+
+void EntityMapper::convert_tagged(const Record& label, const Record& prediction,
+                                  std::optional<int64_t> index, const TaggedSide& gold,
+                                  const TaggedSide& pred, BioTagger& tagger,
+                                  InstanceTags& tags) const {
+  convert_tagged_sides(label, prediction, index, kEntityKeys, gold, pred, tagger, tags);
 }
 
 TagSequence EntityMapper::_convert_entity(std::string_view text, const Record& label) {

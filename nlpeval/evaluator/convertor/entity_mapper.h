@@ -16,6 +16,7 @@
 
 #include "nlpeval/core/record.h"
 #include "nlpeval/core/tags.h"
+#include "nlpeval/core/tags_ahead.h"
 
 namespace nlpeval {
 
@@ -31,6 +32,21 @@ inline constexpr TagKeys kEntityKeys{.elements = "entities", .type = "type"};
 void convert_element_tags(const Record& label, const Record& prediction,
                           std::optional<int64_t> index, const TagKeys& keys, BioTagger& tagger,
                           InstanceTags& tags);
+
+// One side of an instance as its file was tagged ahead (see AheadTagger): the batch, the
+// record's position in it, and the translation of the file's tag ids.
+struct TaggedSide {
+  const TaggedBatch& batch;
+  size_t position;
+  const TagTranslation& translation;
+};
+
+// convert_element_tags for two records whose files were tagged ahead with the same `keys`:
+// the same tags, or the same error. When a side could not be tagged alone, the instance is
+// mapped the usual way.
+void convert_tagged_sides(const Record& label, const Record& prediction,
+                          std::optional<int64_t> index, const TagKeys& keys, const TaggedSide& gold,
+                          const TaggedSide& pred, BioTagger& tagger, InstanceTags& tags);
 
 // The same as strings: ([gold tags], [predicted tags]).
 std::pair<std::vector<TagSequence>, std::vector<TagSequence>> convert_elements(
@@ -58,6 +74,13 @@ class EntityMapper {
   // `tagger`. The driver's road: no string per character.
   void convert_tags(const Record& label, const Record& prediction, std::optional<int64_t> index,
                     BioTagger& tagger, InstanceTags& tags) const;
+
+  // The keys the reading threads tag records with, and the same as convert_tags from records
+  // so tagged (see convert_tagged_sides).
+  static constexpr const TagKeys& kAheadKeys = kEntityKeys;
+  void convert_tagged(const Record& label, const Record& prediction, std::optional<int64_t> index,
+                      const TaggedSide& gold, const TaggedSide& pred, BioTagger& tagger,
+                      InstanceTags& tags) const;
 
  private:
   // The tags of `label`'s entities over `text` (UTF-8).

@@ -12,6 +12,7 @@
 
 #include "nlpeval/core/record.h"
 #include "nlpeval/core/tags.h"
+#include "nlpeval/evaluator/convertor/entity_mapper.h"
 
 namespace nlpeval {
 
@@ -42,6 +43,13 @@ class PosMapper {
   // The same as tag ids of `tagger`'s vocabulary, added to `tags`: the driver's road.
   void convert_tags(const Record& label, const Record& prediction, std::optional<int64_t> index,
                     BioTagger& tagger, InstanceTags& tags) const;
+
+  // The keys the reading threads tag records with, and the same as convert_tags from records
+  // so tagged (see convert_tagged_sides).
+  static constexpr const TagKeys& kAheadKeys = kPosKeys;
+  void convert_tagged(const Record& label, const Record& prediction, std::optional<int64_t> index,
+                      const TaggedSide& gold, const TaggedSide& pred, BioTagger& tagger,
+                      InstanceTags& tags) const;
 
  private:
   // The tags of `label`'s words over `text` (UTF-8).

@@ -1,5 +1,6 @@
-// The mappers that claim kChecksRecordFormat fail on every record their task's format refuses:
-// a walk over files trusts them to, and validates only what they did not map.
+// What the walk over two files takes on trust from the mappers: those that claim
+// kChecksRecordFormat fail on every record their task's format refuses, and mapping from
+// records tagged ahead by the reading threads gives what mapping the records gives.
 
 #include <gtest/gtest.h>
 
@@ -8,6 +9,7 @@
 #include <vector>
 
 #include "nlpeval/core/errors.h"
+#include "nlpeval/core/tags_ahead.h"
 #include "nlpeval/data/json_validator.h"
 #include "nlpeval/evaluator/convertor/cws_mapper.h"
 #include "nlpeval/evaluator/convertor/entity_mapper.h"
@@ -140,6 +142,91 @@ TEST(MappersThatCheckTheFormat, FailOnEveryRecordTheFormatRefuses) {
                                               {"offset": 2, "length": 4, "pos": "V"}]})");
   expect_refused_records_fail<CwsMapper>("cws",
                                          R"({"text": "abcdef", "words": ["ab", "cd", "ef"]})");
+}
+
+// The tags of an instance as strings.
+std::string outcome(const TagVocabulary& vocabulary, const InstanceTags& tags) {
+  std::string text;
+  for (size_t k = 0; k < tags.size(); ++k) {
+    for (const TagId id : tags.gold(k)) text.append(vocabulary.tag(id)).append(" ");
+    text += "| ";
+    for (const TagId id : tags.pred(k)) text.append(vocabulary.tag(id)).append(" ");
+  }
+  return text;
+}
+
+// Both files' reading threads as the walk has them: one tagger and one translation a side,
+// kept from instance to instance so that the tags they learn build up.
+template <typename Mapper>
+class AheadRoad {
+ public:
+  // The tags of the first instance of `gold` and `pred`, or the error mapping it threw.
+  std::string map(const Records& gold, const Records& pred) {
+    gold_tagger_.tag(gold, gold_batch_);
+    pred_tagger_.tag(pred, pred_batch_);
+    gold_translation_.learn(gold_batch_, tagger_.vocabulary());
+    pred_translation_.learn(pred_batch_, tagger_.vocabulary());
+    InstanceTags tags;
+    try {
+      Mapper().convert_tagged(gold[0], pred[0], 7, TaggedSide{gold_batch_, 0, gold_translation_},
+                              TaggedSide{pred_batch_, 0, pred_translation_}, tagger_, tags);
+    } catch (const Error& error) {
+      return error.what();
+    }
+    return outcome(tagger_.vocabulary(), tags);
+  }
+
+ private:
+  AheadTagger gold_tagger_{Mapper::kAheadKeys};
+  AheadTagger pred_tagger_{Mapper::kAheadKeys};
+  TaggedBatch gold_batch_;
+  TaggedBatch pred_batch_;
+  TagTranslation gold_translation_;
+  TagTranslation pred_translation_;
+  BioTagger tagger_;
+};
+
+template <typename Mapper>
+std::string map_usual_way(const Record& label, const Record& prediction) {
+  BioTagger tagger;
+  InstanceTags tags;
+  try {
+    Mapper().convert_tags(label, prediction, 7, tagger, tags);
+  } catch (const Error& error) {
+    return error.what();
+  }
+  return outcome(tagger.vocabulary(), tags);
+}
+
+template <typename Mapper>
+void expect_both_roads_agree(const std::string& valid_text) {
+  const Records valid = single(valid_text);
+  AheadRoad<Mapper> road;
+  // The record as written, repeated keys and all (the changed ones keep one of each).
+  EXPECT_EQ(road.map(valid, valid), map_usual_way<Mapper>(valid[0], valid[0]));
+  size_t compared = 0;
+  for (const Json& changed : one_change_away(Json::parse(valid_text))) {
+    const Records records = single(changed.dump());
+    for (const auto& [gold, pred] : {std::pair{&records, &valid}, std::pair{&valid, &records},
+                                     std::pair{&records, &records}}) {
+      EXPECT_EQ(road.map(*gold, *pred), map_usual_way<Mapper>((*gold)[0], (*pred)[0]))
+          << "gold " << (*gold)[0].to_json() << ", prediction " << (*pred)[0].to_json();
+      ++compared;
+    }
+  }
+  EXPECT_GT(compared, 100u);
+}
+
+TEST(MappingFromTagsAhead, GivesTheTagsOrTheErrorOfMappingTheRecords) {
+  // Repeated keys (the last counts), elements out of order and overlapping, and types met
+  // first in later instances.
+  expect_both_roads_agree<EntityMapper>(
+      R"({"text": "abcdéfgh", "text": "abcdefgh", "entities": [{"offset": 4, "length": 9,
+          "type": "B"}, {"type": "X", "offset": 0, "length": 2, "type": "A", "extra": [1]},
+          {"offset": -1, "length": 2, "type": "C"}, {"offset": 5, "length": 1, "type": "D"}]})");
+  expect_both_roads_agree<PosMapper>(
+      R"({"words": [{"offset": 0, "length": 2, "pos": "N"}, {"offset": 2, "length": 4,
+          "pos": "V"}, {"offset": 6, "length": 1, "pos": "P"}], "text": "abcdefg"})");
 }
 
 }  // namespace

@@ -1,0 +1,115 @@
+#include "nlpeval/core/tags_ahead.h"
+
+#include <stdexcept>
+
+#include "nlpeval/core/errors.h"
+#include "nlpeval/core/short_strings.h"
+#include "nlpeval/core/tape.h"
+#include "nlpeval/core/utf8.h"
+
+namespace nlpeval {
+namespace {
+
+// Reads the record at `at` as BioTagger::tag reads a record without aliases, straight from the
+// tape: its "text" and its elements, the last member winning where a key repeats. False when
+// anything is not as in a well-formed record: the element API then reads it again, and says
+// what is wrong.
+bool read_from_tape(const Tape& tape, size_t at, const TagKeys& keys, std::string_view& text,
+                    std::vector<BioTagger::Element>& elements) {
+  if (!keys.elements_alias.empty() || !keys.type_alias.empty() || keys.type.empty() ||
+      keys.elements.empty() || keys.elements == "text" || tape.kind(at) != '{') {
+    return false;
+  }
+  size_t text_at = 0;
+  size_t array_at = 0;
+  for (size_t key = at + 1; key < tape.closing(at); key = tape.after(key + 1)) {
+    const std::string_view name = tape.string(key);
+    if (same_key(name, "text")) {
+      text_at = key + 1;
+    } else if (same_key(name, keys.elements)) {
+      array_at = key + 1;
+    }
+  }
+  if (text_at == 0 || array_at == 0 || tape.kind(text_at) != '"' || tape.kind(array_at) != '[') {
+    return false;
+  }
+  text = tape.string(text_at);
+  elements.clear();
+  for (size_t item = array_at + 1; item < tape.closing(array_at); item = tape.after(item)) {
+    if (tape.kind(item) != '{') return false;
+    // The keys in the order BioTagger looks for them, a key matching the first it equals.
+    size_t offset_at = 0;
+    size_t type_at = 0;
+    size_t length_at = 0;
+    for (size_t key = item + 1; key < tape.closing(item); key = tape.after(key + 1)) {
+      const std::string_view name = tape.string(key);
+      if (same_key(name, "offset")) {
+        offset_at = key + 1;
+      } else if (same_key(name, keys.type)) {
+        type_at = key + 1;
+      } else if (same_key(name, "length")) {
+        length_at = key + 1;
+      }
+    }
+    if (offset_at == 0 || type_at == 0 || length_at == 0 || tape.kind(offset_at) != 'l' ||
+        tape.kind(type_at) != '"' || tape.kind(length_at) != 'l') {
+      return false;
+    }
+    elements.push_back({tape.int64(offset_at), tape.int64(length_at), tape.string(type_at)});
+  }
+  return true;
+}
+
+}  // namespace
+
+void AheadTagger::tag(const Records& batch, TaggedBatch& out) {
+  out.records.clear();
+  out.tags.clear();
+  out.new_tags.clear();
+  out.serial = ++batches_;
+  const size_t known = tagger_.vocabulary().size();
+  out.first_new_tag = static_cast<TagId>(known);
+  for (size_t k = 0; k < batch.size(); ++k) {
+    SideTags& side = out.records.emplace_back();
+    side.tagged = tag_record(batch, k, out, side);
+  }
+  for (size_t id = known; id < tagger_.vocabulary().size(); ++id) {
+    out.new_tags.emplace_back(tagger_.vocabulary().tag(static_cast<TagId>(id)));
+  }
+}
+
+// One side of convert_element_tags: the text, then the elements; from the tape when the
+// record reads well there. A record that fails here fails there too, and is left to it for
+// the message.
+bool AheadTagger::tag_record(const Records& batch, size_t k, TaggedBatch& out, SideTags& side) {
+  const Records::TapePosition position = batch.tape_position(k);
+  try {
+    if (read_from_tape(Tape(*position.document), position.at, keys_, side.text, elements_)) {
+      tagger_.tag(utf8::length(side.text), elements_, scratch_);
+    } else {
+      const Record record = batch[k];
+      if (!record.is_object()) return false;
+      const std::optional<Record> text = record.find("text");
+      if (!text || text->kind() != Kind::string) return false;
+      side.text = text->as_string("text");
+      tagger_.tag(utf8::length(side.text), record, keys_, scratch_);
+    }
+  } catch (const Error&) {
+    return false;
+  }
+  side.first = static_cast<uint32_t>(out.tags.size());
+  side.size = static_cast<uint32_t>(scratch_.size());
+  out.tags.insert(out.tags.end(), scratch_.begin(), scratch_.end());
+  return true;
+}
+
+void TagTranslation::learn(const TaggedBatch& batch, TagVocabulary& vocabulary) {
+  if (batch.serial <= learned_) return;
+  if (batch.serial != learned_ + 1 || batch.first_new_tag != ids_.size()) {
+    throw std::logic_error("TagTranslation: a batch was skipped");
+  }
+  learned_ = batch.serial;
+  for (const std::string& tag : batch.new_tags) ids_.push_back(vocabulary.intern(tag));
+}
+
+}  // namespace nlpeval
