@@ -1,7 +1,8 @@
 // Arbitrary JSON records through each task's mapper and miner and through the whole in-memory
 // evaluation. The first byte picks the task; the rest is a gold and a predicted JSON array of
 // records, separated by a NUL byte. Tag sequences must be one tag per code point of the text,
-// scores shares in [0, 1], and nothing may escape but the library's own errors.
+// mapping from tags made ahead must give what mapping the records gives, scores must be
+// shares in [0, 1], and nothing may escape but the library's own errors.
 
 #include <cstddef>
 #include <cstdint>
@@ -11,7 +12,10 @@
 #include <variant>
 
 #include "fuzz/fuzz_support.h"
+#include "nlpeval/core/tags_ahead.h"
 #include "nlpeval/core/utf8.h"
+#include "nlpeval/evaluator/convertor/entity_mapper.h"
+#include "nlpeval/evaluator/convertor/pos_mapper.h"
 #include "nlpeval/evaluator/evaluator.h"
 #include "nlpeval/evaluator/miner_kinds.h"
 
@@ -69,6 +73,54 @@ void map_and_mine(std::string_view task, const nlpeval::Record& gold, const nlpe
   });
 }
 
+// The tags of an instance as strings, or the error mapping it threw.
+template <typename Map>
+std::string mapped(Map&& map, const nlpeval::TagVocabulary& vocabulary) {
+  nlpeval::InstanceTags tags;
+  try {
+    map(tags);
+  } catch (const nlpeval::Error& error) {
+    return error.what();
+  }
+  std::string text;
+  for (const nlpeval::TagId id : tags.gold(0)) text.append(vocabulary.tag(id)).append(" ");
+  text += "|";
+  for (const nlpeval::TagId id : tags.pred(0)) text.append(vocabulary.tag(id)).append(" ");
+  return text;
+}
+
+// Mapping from the tags the reading threads make ahead (read straight from the tape) gives
+// what mapping the records gives, tags or error.
+template <typename Mapper>
+void check_ahead_road(const Mapper& mapper, const nlpeval::Records& gold,
+                      const nlpeval::Records& pred) {
+  nlpeval::AheadTagger gold_tagger(Mapper::kAheadKeys);
+  nlpeval::AheadTagger pred_tagger(Mapper::kAheadKeys);
+  nlpeval::TaggedBatch gold_batch;
+  nlpeval::TaggedBatch pred_batch;
+  gold_tagger.tag(gold, gold_batch);
+  pred_tagger.tag(pred, pred_batch);
+  require(gold_batch.records.size() == gold.size(), "a tagged side per gold record");
+  nlpeval::BioTagger ahead;
+  nlpeval::TagTranslation gold_translation;
+  nlpeval::TagTranslation pred_translation;
+  gold_translation.learn(gold_batch, ahead.vocabulary());
+  pred_translation.learn(pred_batch, ahead.vocabulary());
+  for (size_t k = 0; k < std::min(gold.size(), pred.size()); ++k) {
+    nlpeval::BioTagger usual;
+    const std::string expected = mapped(
+        [&](nlpeval::InstanceTags& tags) { mapper.convert_tags(gold[k], pred[k], 0, usual, tags); },
+        usual.vocabulary());
+    const std::string got = mapped(
+        [&](nlpeval::InstanceTags& tags) {
+          mapper.convert_tagged(gold[k], pred[k], 0, {gold_batch, k, gold_translation},
+                                {pred_batch, k, pred_translation}, ahead, tags);
+        },
+        ahead.vocabulary());
+    require(got == expected, "tagging ahead maps as the records map");
+  }
+}
+
 void evaluate_all(std::string_view task, const nlpeval::Records& gold,
                   const nlpeval::Records& pred) {
   nlpeval::fuzz::expect_library_errors_only([&] {
@@ -99,6 +151,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   for (size_t index = 0; index < pairs; ++index) {
     map_and_mine(task, gold[index], pred[index], static_cast<int64_t>(index));
   }
+  if (task == "ner") check_ahead_road(nlpeval::EntityMapper(), gold, pred);
+  if (task == "pos") check_ahead_road(nlpeval::PosMapper(), gold, pred);
   evaluate_all(task, gold, pred);
   return 0;
 }
