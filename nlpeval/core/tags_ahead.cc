@@ -97,8 +97,8 @@ bool AheadTagger::tag_record(const Records& batch, size_t k, TaggedBatch& out, S
   } catch (const Error&) {
     return false;
   }
-  side.first = static_cast<uint32_t>(out.tags.size());
-  side.size = static_cast<uint32_t>(scratch_.size());
+  side.first = out.tags.size();
+  side.size = scratch_.size();
   out.tags.insert(out.tags.end(), scratch_.begin(), scratch_.end());
   return true;
 }

@@ -23,8 +23,8 @@ namespace nlpeval {
 // One record's side of an instance as tagged ahead.
 struct SideTags {
   std::string_view text;  // in the record's document
-  uint32_t first = 0;     // of its tags in the batch's `tags`
-  uint32_t size = 0;
+  size_t first = 0;       // of its tags in the batch's `tags`
+  size_t size = 0;
   // False when the record could not be tagged alone (not an object, no text, a malformed
   // element): its instance must then be mapped the usual way, which reports why.
   bool tagged = false;
@@ -79,6 +79,14 @@ class TagTranslation {
  private:
   std::vector<TagId> ids_ = {TagVocabulary::kOutside};  // by the file's id
   uint64_t learned_ = 0;                                // the serial of the last batch learned
+};
+
+// One side of an instance as its file was tagged ahead: the batch, the record's position in
+// it, and the translation of the file's tag ids.
+struct TaggedSide {
+  const TaggedBatch& batch;
+  size_t position;
+  const TagTranslation& translation;
 };
 
 }  // namespace nlpeval

@@ -24,7 +24,6 @@
 #include "nlpeval/core/tags_ahead.h"
 #include "nlpeval/core/word_span.h"
 #include "nlpeval/evaluator/badcase/types.h"
-#include "nlpeval/evaluator/convertor/entity_mapper.h"
 #include "nlpeval/evaluator/evaluates/cws_score.h"
 #include "nlpeval/metrics/sequence_metrics.h"
 
@@ -96,10 +95,9 @@ class ListedPairs {
 };
 
 // Walks gold and predicted instances in step: map_instance(label, prediction, index) gets the
-// 0-based position; then, when `mine` is true, the miner gets the 1-based instance number and
+// 0-based position, and what else the pairs pass about an instance (AheadTags, say) when it
+// takes that; then, when `mine` is true, the miner gets the 1-based instance number and
 // `keep` its records that have a Desc.
-// Pairs that pass more about an instance (AheadTags, say) pass it on to a map_instance that
-// takes it.
 template <typename Miner, InstancePairs Pairs, typename MapInstance>
 void walk_instances(const Miner& badcase_generator, const Pairs& pairs, bool mine,
                     const MinerExtras& extras, const BadcaseSink& keep, BioTagger& tagger,

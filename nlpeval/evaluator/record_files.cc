@@ -75,7 +75,9 @@ void CheckedStream::read_all() {
     bool got = read_into(batch);
     std::lock_guard lock(mutex_);
     if (!got) break;
-    ready_.push_back({std::move(batch), first_index, invalid_ != nullptr});
+    // Left to the caller, validation writes `invalid_` on the caller's thread: not read here.
+    const bool after_invalid = validation_ == Validation::as_read && invalid_ != nullptr;
+    ready_.push_back({std::move(batch), first_index, after_invalid});
     batch_ready_.notify_one();
   }
   std::lock_guard lock(mutex_);

@@ -2,9 +2,9 @@
 #define NLPEVAL_EVALUATOR_RECORD_FILES_H_
 
 // Two JSON Lines files evaluated in one pass without holding them whole. Each file is read,
-// parsed and validated chunk by chunk on a thread of its own, a few chunks ahead of its use, while
-// the caller walks the records of both in step. Only a few chunks of each file are in memory
-// at a time, and the memory of a chunk's parsed records is reused for the next one.
+// parsed and validated chunk by chunk on a thread of its own, a few chunks ahead of its use,
+// while the caller walks the records of both in step. Only a few chunks of each file are in
+// memory at a time, and the memory of a chunk's parsed records is reused for the next one.
 
 #include <condition_variable>
 #include <cstddef>
@@ -100,7 +100,8 @@ class CheckedStream {
   BatchValidator validate_;
   Validation validation_;
   std::exception_ptr unreadable_;
-  std::exception_ptr invalid_;  // written by the reader, or by the caller when it validates
+  // Written by the reading thread when it validates, otherwise by the caller's.
+  std::exception_ptr invalid_;
   size_t records_ = 0;
   bool met_invalid_ = false;  // the caller's copy, taken with each batch
   size_t first_index_ = 0;    // of the batch handed out last

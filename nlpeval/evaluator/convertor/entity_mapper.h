@@ -33,14 +33,6 @@ void convert_element_tags(const Record& label, const Record& prediction,
                           std::optional<int64_t> index, const TagKeys& keys, BioTagger& tagger,
                           InstanceTags& tags);
 
-// One side of an instance as its file was tagged ahead (see AheadTagger): the batch, the
-// record's position in it, and the translation of the file's tag ids.
-struct TaggedSide {
-  const TaggedBatch& batch;
-  size_t position;
-  const TagTranslation& translation;
-};
-
 // convert_element_tags for two records whose files were tagged ahead with the same `keys`:
 // the same tags, or the same error. When a side could not be tagged alone, the instance is
 // mapped the usual way.
