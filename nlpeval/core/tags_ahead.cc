@@ -3,7 +3,6 @@
 #include <stdexcept>
 
 #include "nlpeval/core/errors.h"
-#include "nlpeval/core/short_strings.h"
 #include "nlpeval/core/tape.h"
 #include "nlpeval/core/utf8.h"
 
@@ -20,16 +19,7 @@ bool read_from_tape(const Tape& tape, size_t at, const TagKeys& keys, std::strin
       keys.elements.empty() || keys.elements == "text" || tape.kind(at) != '{') {
     return false;
   }
-  size_t text_at = 0;
-  size_t array_at = 0;
-  for (size_t key = at + 1; key < tape.closing(at); key = tape.after(key + 1)) {
-    const std::string_view name = tape.string(key);
-    if (same_key(name, "text")) {
-      text_at = key + 1;
-    } else if (same_key(name, keys.elements)) {
-      array_at = key + 1;
-    }
-  }
+  const auto [text_at, array_at] = tape.find_members<2>(at, {"text", keys.elements});
   if (text_at == 0 || array_at == 0 || tape.kind(text_at) != '"' || tape.kind(array_at) != '[') {
     return false;
   }
@@ -37,20 +27,9 @@ bool read_from_tape(const Tape& tape, size_t at, const TagKeys& keys, std::strin
   elements.clear();
   for (size_t item = array_at + 1; item < tape.closing(array_at); item = tape.after(item)) {
     if (tape.kind(item) != '{') return false;
-    // The keys in the order BioTagger looks for them, a key matching the first it equals.
-    size_t offset_at = 0;
-    size_t type_at = 0;
-    size_t length_at = 0;
-    for (size_t key = item + 1; key < tape.closing(item); key = tape.after(key + 1)) {
-      const std::string_view name = tape.string(key);
-      if (same_key(name, "offset")) {
-        offset_at = key + 1;
-      } else if (same_key(name, keys.type)) {
-        type_at = key + 1;
-      } else if (same_key(name, "length")) {
-        length_at = key + 1;
-      }
-    }
+    // The keys in the order BioTagger looks for them.
+    const auto [offset_at, type_at, length_at] =
+        tape.find_members<3>(item, {"offset", keys.type, "length"});
     if (offset_at == 0 || type_at == 0 || length_at == 0 || tape.kind(offset_at) != 'l' ||
         tape.kind(type_at) != '"' || tape.kind(length_at) != 'l') {
       return false;

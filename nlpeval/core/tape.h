@@ -10,10 +10,14 @@
 
 #include <simdjson.h>
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <string_view>
+#include <utility>
+
+#include "nlpeval/core/short_strings.h"
 
 namespace nlpeval {
 
@@ -43,6 +47,24 @@ class Tape {
 
   // For the object or array at `at`: the position of its closing word.
   size_t closing(size_t at) const { return static_cast<uint32_t>(words_[at]) - 1; }
+
+  // For the object at `object`: the position of the value of the last member named `keys[i]`,
+  // or 0 when it has none. A member counts for the first of the keys it equals.
+  template <size_t N>
+  std::array<size_t, N> find_members(size_t object,
+                                     const std::array<std::string_view, N>& keys) const {
+    std::array<size_t, N> found{};
+    for (size_t key = object + 1; key < closing(object); key = after(key + 1)) {
+      const std::string_view name = string(key);
+      // An if-else chain over the keys, written out: a loop with a break compiled to a third
+      // more work on every member.
+      [&]<size_t... I>(std::index_sequence<I...>) {
+        (void)((same_key(name, keys[I]) && (found[I] = key + 1, true)) || ...);
+      }
+      (std::make_index_sequence<N>());
+    }
+    return found;
+  }
 
   // The string at `at` (kind '"').
   std::string_view string(size_t at) const {

@@ -229,31 +229,24 @@ BatchValidator batch_validator(const std::optional<nlohmann::ordered_json>& sche
   };
 }
 
-// Whether the mapper of `type_` fails on every pair of records the task's format refuses.
-bool mapper_checks_format(std::string_view type_) {
-  if (!is_record_task(type_)) return false;
+// What the mapper of a record task lets the walk over two files leave to it.
+struct MapperTrust {
+  // It fails on every pair of records the task's format refuses (kChecksRecordFormat).
+  bool checks_format = false;
+  // The keys the reading threads tag its records with ahead (AheadTagMapper).
+  std::optional<TagKeys> ahead_keys;
+};
+
+MapperTrust mapper_trust(std::string_view type_) {
+  if (!is_record_task(type_)) return {};
   return std::visit(
       []<typename Mapper>(const Mapper*) {
+        MapperTrust trust;
         if constexpr (requires { Mapper::kChecksRecordFormat; }) {
-          return Mapper::kChecksRecordFormat;
-        } else {
-          return false;
+          trust.checks_format = Mapper::kChecksRecordFormat;
         }
-      },
-      Instrument().get_convertor(type_));
-}
-
-// The keys with which the reading threads tag the records of `type_` ahead, when its mapper
-// can map from such tags.
-std::optional<TagKeys> ahead_keys_of(std::string_view type_) {
-  if (!is_record_task(type_)) return std::nullopt;
-  return std::visit(
-      []<typename Mapper>(const Mapper*) -> std::optional<TagKeys> {
-        if constexpr (AheadTagMapper<Mapper>) {
-          return Mapper::kAheadKeys;
-        } else {
-          return std::nullopt;
-        }
+        if constexpr (AheadTagMapper<Mapper>) trust.ahead_keys = Mapper::kAheadKeys;
+        return trust;
       },
       Instrument().get_convertor(type_));
 }
@@ -272,11 +265,11 @@ ScoreResult evaluate_record_files(std::string_view type_, const std::string& tru
   }
   // Where the mapper checks all that the format asks, only records it did not map are
   // validated; a schema of the caller's may ask more.
-  const bool visits_vouch = !has_schema(options.schema) && mapper_checks_format(type_);
+  const MapperTrust trust = mapper_trust(type_);
   const StreamedPairs pairs(true_file, pred_file, batch_validator(options.schema, type_, "gold"),
                             batch_validator(options.schema, type_, "prediction"),
-                            entity_count_error, JsonLinesStream::kDefaultChunkBytes, visits_vouch,
-                            ahead_keys_of(type_));
+                            entity_count_error, JsonLinesStream::kDefaultChunkBytes,
+                            trust.checks_format && !has_schema(options.schema), trust.ahead_keys);
   // An unknown type is reported after what is wrong with the files, as when they were read
   // first: the files are walked through without visiting instances.
   if (!is_record_task(type_)) pairs.for_each([](const Record&, const Record&, size_t) {});

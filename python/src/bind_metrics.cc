@@ -20,12 +20,6 @@ namespace {
 using Labels = std::vector<std::string>;
 using OptionalLabels = std::optional<Labels>;
 
-template <typename Work>
-auto without_gil(Work&& work) {
-  py::gil_scoped_release release;
-  return work();
-}
-
 int to_digits(py::handle digits) {
   int64_t value = to_int(digits, "digits");
   // The library refuses a negative count; a huge one is as wrong.
@@ -51,6 +45,22 @@ void def_averaged(py::module_& module, const char* name, AveragedScore score, co
       py::arg("average") = "micro", doc);
 }
 
+using Report = std::string (*)(const Labels&, const Labels&, const OptionalLabels&, int);
+
+void def_report(py::module_& module, const char* name, Report report, const char* doc) {
+  module.def(
+      name,
+      [report](py::handle y_true, py::handle y_pred, py::handle labels, py::handle digits) {
+        Labels gold = to_strings(y_true, "y_true");
+        Labels pred = to_strings(y_pred, "y_pred");
+        OptionalLabels chosen = to_optional_strings(labels, "labels");
+        int places = to_digits(digits);
+        return without_gil([&] { return report(gold, pred, chosen, places); });
+      },
+      py::arg("y_true"), py::arg("y_pred"), py::arg("labels") = py::none(), py::arg("digits") = 2,
+      doc);
+}
+
 void bind_flat(py::module_ module) {
   def_averaged(module, "precision_score", &metrics::precision_score, "TP / predicted count.");
   def_averaged(module, "recall_score", &metrics::recall_score, "TP / support.");
@@ -63,18 +73,8 @@ void bind_flat(py::module_ module) {
         return without_gil([&] { return metrics::accuracy_score(gold, pred); });
       },
       py::arg("y_true"), py::arg("y_pred"), "The share of positions where the labels agree.");
-  module.def(
-      "classification_report",
-      [](py::handle y_true, py::handle y_pred, py::handle labels, py::handle digits) {
-        Labels gold = to_strings(y_true, "y_true");
-        Labels pred = to_strings(y_pred, "y_pred");
-        OptionalLabels chosen = to_optional_strings(labels, "labels");
-        int places = to_digits(digits);
-        return without_gil(
-            [&] { return metrics::classification_report(gold, pred, chosen, places); });
-      },
-      py::arg("y_true"), py::arg("y_pred"), py::arg("labels") = py::none(), py::arg("digits") = 2,
-      "Per-label precision, recall, F1 and support, then the averages.");
+  def_report(module, "classification_report", &metrics::classification_report,
+             "Per-label precision, recall, F1 and support, then the averages.");
   module.def(
       "plot_confusion_matrix",
       [](py::handle y_true, py::handle y_pred, py::handle columns, py::handle cmap,
@@ -148,17 +148,8 @@ void bind_char(py::module_ module) {
         return without_gil([&] { return metrics::accuracy_score_by_char(gold, pred, chosen); });
       },
       py::arg("y_true"), py::arg("y_pred"), py::arg("labels") = py::none());
-  module.def(
-      "classification_report_by_char",
-      [](py::handle y_true, py::handle y_pred, py::handle labels, py::handle digits) {
-        Labels gold = to_strings(y_true, "y_true");
-        Labels pred = to_strings(y_pred, "y_pred");
-        OptionalLabels chosen = to_optional_strings(labels, "labels");
-        int places = to_digits(digits);
-        return without_gil(
-            [&] { return metrics::classification_report_by_char(gold, pred, chosen, places); });
-      },
-      py::arg("y_true"), py::arg("y_pred"), py::arg("labels") = py::none(), py::arg("digits") = 2);
+  def_report(module, "classification_report_by_char", &metrics::classification_report_by_char,
+             "The report over the positions where a side is not \"O\".");
   module.def(
       "transform_by_char",
       [](py::handle arguments, py::handle words) {

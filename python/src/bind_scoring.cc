@@ -23,12 +23,6 @@ py::tuple from_score(const ScoreResult& score) {
   return py::make_tuple(score.precision, score.recall, score.f1, score.classification_report);
 }
 
-template <typename Work>
-auto without_gil(Work&& work) {
-  py::gil_scoped_release release;
-  return work();
-}
-
 void bind_record_scores(py::module_& module) {
   module.def(
       "label_score",

@@ -26,6 +26,13 @@ void bind_scoring(py::module_& module);
 // confusion-matrix picture.
 void bind_metrics(py::module_& module);
 
+// Runs `work` with the GIL released: the library's own work touches no Python object.
+template <typename Work>
+auto without_gil(Work&& work) {
+  py::gil_scoped_release release;
+  return work();
+}
+
 // While alive and `active`, what the library prints to std::cout goes to Python's sys.stdout
 // (so notebooks and contextlib.redirect_stdout see it). Create it with the GIL held; the
 // stream takes the GIL whenever it writes, so the library may print with the GIL released.
