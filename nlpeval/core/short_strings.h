@@ -5,9 +5,11 @@
 // every record: object keys, tags and types. They are a few bytes long and there are few
 // distinct ones, where the library's out-of-line memcmp and hash cost more than the work.
 
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <iterator>
 #include <string_view>
 #include <utility>
 #include <vector>
@@ -72,8 +74,34 @@ struct ShortStringHash {
   }
 };
 
+// The bytes of a string of at most 8 bytes as one little-endian number: two strings of one
+// size pack alike only when they are equal. The reads are picked with selects rather than
+// branches on the size: the hot loops meet types of mixed sizes in random order ("ADJ",
+// "NOUN", "PUNCT"), where such a branch is mispredicted about every other time.
+inline uint64_t pack_short(std::string_view text) {
+  using short_strings_detail::load32;
+  static constexpr char kZeros[8] = {};
+  const size_t size = text.size();
+  const bool wide = size >= 4;
+  // Two 4-byte words that overlap where the string is shorter than 8 bytes.
+  const char* word_bytes = wide ? text.data() : kZeros;
+  const size_t back = wide ? size - 4 : 0;
+  const uint64_t words = load32(word_bytes) | uint64_t{load32(word_bytes + back)} << (8 * back);
+  // The first, middle and last bytes: the whole of a string of up to 3 bytes.
+  const bool empty = size == 0;
+  const auto* bytes = reinterpret_cast<const unsigned char*>(empty ? kZeros : text.data());
+  const size_t last = empty ? 0 : size - 1;
+  const size_t middle = size / 2;
+  const uint64_t ends = uint64_t{bytes[0]} | uint64_t{bytes[middle]} << (8 * middle) |
+                        uint64_t{bytes[last]} << (8 * last);
+  return wide ? words : ends;
+}
+
 // A map from short strings to values, for the handful of distinct tags or types a data set
-// has: open addressing in one array, so a lookup follows no node and divides nothing. The map
+// has: open addressing in one array, so a lookup follows no node and divides nothing. Each
+// slot keeps its key packed (pack_short), so finding a key of up to 8 bytes is one compare of
+// numbers; and while the table is small it is rebuilt until every key sits in the slot its
+// hash names, so that a lookup of a present key takes no branch it could mispredict. The map
 // views its keys; they must outlive it. Keys are never removed.
 template <typename Value>
 class ShortStringMap {
@@ -81,48 +109,86 @@ class ShortStringMap {
   // The value of `key`, or null.
   const Value* find(std::string_view key) const {
     if (slots_.empty()) return nullptr;
-    for (size_t i = ShortStringHash{}(key)&mask();; i = (i + 1) & mask()) {
+    const uint64_t packed = fingerprint(key);
+    for (size_t i = home(packed, key.size());; i = (i + 1) & mask()) {
       const Slot& slot = slots_[i];
-      if (!slot.used) return nullptr;
-      if (same_key(slot.key, key)) return &slot.value;
+      if (slot.packed == packed && slot.size == key.size() &&
+          (key.size() <= 8 || same_key(slot.key, key))) {
+        return &slot.value;
+      }
+      if (slot.size == kUnused) return nullptr;
     }
   }
 
   // Adds `key`, which must not be in the map yet.
   void insert(std::string_view key, Value value) {
-    if (2 * (size_ + 1) > slots_.size()) grow();
-    place(key, std::move(value));
+    if (2 * (size_ + 1) > slots_.size()) rebuild(slots_.empty() ? 16 : 2 * slots_.size());
+    bool at_home = place(key, std::move(value));
     ++size_;
+    while (!at_home && slots_.size() < kMostSlotsForHomes) at_home = rebuild(2 * slots_.size());
   }
 
   size_t size() const { return size_; }
 
  private:
+  static constexpr size_t kUnused = static_cast<size_t>(-1);
+  // Rebuilding for homes stops here: a few dozen keys fit, many more probe as usual.
+  static constexpr size_t kMostSlotsForHomes = 1024;
+  static constexpr uint64_t kMultipliers[] = {
+      0x9E3779B97F4A7C15u, 0xC2B2AE3D27D4EB4Fu, 0x165667B19E3779F9u, 0xD6E8FEB86659FD93u,
+      0xFF51AFD7ED558CCDu, 0xC4CEB9FE1A85EC53u, 0x94D049BB133111EBu, 0xBF58476D1CE4E5B9u};
+
   struct Slot {
+    uint64_t packed = 0;
+    size_t size = kUnused;
     std::string_view key;
     Value value{};
-    bool used = false;
   };
+
+  // Exact for keys of up to 8 bytes; longer ones are hashed and compared in full.
+  static uint64_t fingerprint(std::string_view key) {
+    if (key.size() <= 8) return pack_short(key);
+    uint64_t hash = key.size();
+    for (char byte : key) hash = (hash ^ static_cast<unsigned char>(byte)) * 1099511628211u;
+    return hash;
+  }
+
+  size_t home(uint64_t packed, size_t size) const {
+    return static_cast<size_t>(((packed ^ (size * 0x9E3779B97F4A7C15u)) * kMultipliers[seed_]) >>
+                               shift_);
+  }
 
   size_t mask() const { return slots_.size() - 1; }
 
-  void place(std::string_view key, Value value) {
-    size_t i = ShortStringHash{}(key)&mask();
-    while (slots_[i].used) i = (i + 1) & mask();
-    slots_[i] = {key, std::move(value), true};
+  // Puts `key` in its home slot or the first free one after it; true when at home.
+  bool place(std::string_view key, Value value) {
+    const uint64_t packed = fingerprint(key);
+    const size_t first = home(packed, key.size());
+    size_t i = first;
+    while (slots_[i].size != kUnused) i = (i + 1) & mask();
+    slots_[i] = {packed, key.size(), key, std::move(value)};
+    return i == first;
   }
 
-  // Doubles the table, which is kept at most half full.
-  void grow() {
+  // Spreads the keys over `count` slots (a power of two), trying each multiplier until every
+  // key lands at home. False when none does; the last try then stands.
+  bool rebuild(size_t count) {
     std::vector<Slot> old = std::move(slots_);
-    slots_.assign(old.empty() ? 16 : 2 * old.size(), Slot{});
-    for (Slot& slot : old) {
-      if (slot.used) place(slot.key, std::move(slot.value));
+    shift_ = 64 - static_cast<unsigned>(std::countr_zero(count));
+    for (seed_ = 0;; ++seed_) {
+      slots_.assign(count, Slot{});
+      bool all_home = true;
+      for (const Slot& slot : old) {
+        if (slot.size != kUnused) all_home &= place(slot.key, slot.value);
+      }
+      if (all_home || seed_ + 1 == std::size(kMultipliers)) return all_home;
     }
   }
 
   std::vector<Slot> slots_;
   size_t size_ = 0;
+  size_t seed_ = 0;  // the multiplier in use
+  unsigned shift_ = 64;
 };
 
 }  // namespace nlpeval

@@ -1,6 +1,7 @@
 #include "nlpeval/core/tags.h"
 
 #include <algorithm>
+#include <cstring>
 #include <numeric>
 
 namespace nlpeval {
@@ -32,8 +33,8 @@ void BioTagger::tag(size_t text_length, const Record& record, const TagKeys& key
 }
 
 void BioTagger::tag(size_t text_length, std::span<const Element> elements, TagIdSequence& tags) {
+  if (tag_apart(elements, text_length, tags)) return;
   tags.assign(text_length, TagVocabulary::kOutside);
-  if (tag_apart(elements, tags)) return;
   next_free_.resize(text_length + 1);
   std::iota(next_free_.begin(), next_free_.end(), size_t{0});
   for (auto element = elements.rbegin(); element != elements.rend(); ++element) {
@@ -63,27 +64,50 @@ void BioTagger::read_elements(const Record& record, const TagKeys& keys) {
 }
 
 // Words, and most entities, follow one another without sharing a position. Then no rule for
-// overlaps comes into play and each element is written straight in, still from the last to the
-// first so that the vocabulary meets the types in the same order. Returns false, having
-// written nothing, when two elements share a position, lie out of order or start before the
-// text.
-bool BioTagger::tag_apart(std::span<const Element> elements, TagIdSequence& tags) {
-  const auto size = static_cast<int64_t>(tags.size());
+// overlaps comes into play and the tags are written from the first position to the last, each
+// run of one tag in whole blocks (write_run). Returns false, having written nothing, when two
+// elements share a position, lie out of order or start before the text.
+bool BioTagger::tag_apart(std::span<const Element> elements, size_t text_length,
+                          TagIdSequence& tags) {
+  const auto size = static_cast<int64_t>(text_length);
   int64_t covered_to = 0;
   for (const Element& element : elements) {
     if (element.offset >= size) continue;  // tags nothing
     if (element.offset < covered_to) return false;
     covered_to = static_cast<int64_t>(cover_of(element, size).end);
   }
-  for (auto element = elements.rbegin(); element != elements.rend(); ++element) {
-    if (element->offset >= size) continue;
-    const auto [begin_id, inside_id] = vocabulary_.begin_inside(element->type);
-    const Cover cover = cover_of(*element, size);
-    tags[cover.first] = begin_id;
-    std::fill(tags.begin() + static_cast<std::ptrdiff_t>(cover.first + 1),
-              tags.begin() + static_cast<std::ptrdiff_t>(cover.end), inside_id);
+  // The types are looked up from the last element to the first, as where elements overlap, so
+  // that the vocabulary meets them in the same order.
+  element_ids_.resize(elements.size());
+  for (size_t k = elements.size(); k-- > 0;) {
+    if (elements[k].offset < size) element_ids_[k] = vocabulary_.begin_inside(elements[k].type);
   }
+  tags.resize(text_length + kRunBlock);  // room for the last block to run over
+  size_t written_to = 0;
+  for (size_t k = 0; k < elements.size(); ++k) {
+    if (elements[k].offset >= size) continue;
+    const Cover cover = cover_of(elements[k], size);
+    write_run(tags, written_to, cover.first, TagVocabulary::kOutside);
+    tags[cover.first] = element_ids_[k].first;
+    write_run(tags, cover.first + 1, cover.end, element_ids_[k].second);
+    written_to = cover.end;
+  }
+  write_run(tags, written_to, text_length, TagVocabulary::kOutside);
+  tags.resize(text_length);
   return true;
+}
+
+// Writes `tag` over [begin, end) in blocks of kRunBlock, the last one running past `end` (and
+// a first block even when the run is empty) rather than stopping on a branch that word lengths
+// decide. Whatever it writes past `end` the next run overwrites, as runs are written in order.
+void BioTagger::write_run(TagIdSequence& tags, size_t begin, size_t end, TagId tag) {
+  TagId block[kRunBlock];
+  std::fill_n(block, kRunBlock, tag);
+  size_t at = begin;
+  do {
+    std::memcpy(tags.data() + at, block, sizeof block);
+    at += kRunBlock;
+  } while (at < end);
 }
 
 void BioTagger::apply(const Element& element, TagIdSequence& tags) {

@@ -63,7 +63,8 @@ class BioTagger {
 
  private:
   void read_elements(const Record& record, const TagKeys& keys);
-  bool tag_apart(std::span<const Element> elements, TagIdSequence& tags);
+  bool tag_apart(std::span<const Element> elements, size_t text_length, TagIdSequence& tags);
+  static void write_run(TagIdSequence& tags, size_t begin, size_t end, TagId tag);
   void apply(const Element& element, TagIdSequence& tags);
   void fill_inside(TagIdSequence& tags, size_t begin, size_t end, TagId inside);
   // The first free position at or after `position`; the text length when there is none.
@@ -75,6 +76,8 @@ class BioTagger {
 
   TagVocabulary vocabulary_;
   std::vector<Element> elements_;
+  std::vector<std::pair<TagId, TagId>> element_ids_;  // "B-" and "I-" of each element's type
+  static constexpr size_t kRunBlock = 4;
   // The positions no element has tagged yet: a free position points to itself, a taken one
   // further on. Elements are applied from the last to the first, so the first tag a position
   // gets is its final one: each position is written once however much the elements overlap.

@@ -32,6 +32,40 @@ TEST(ShortStrings, EqualStringsHashAlikeWhereverTheyLie) {
   EXPECT_NE(hash("NOUN"), hash("NOUM"));
 }
 
+// Every byte value at every position of every size up to 8, read from inside a larger
+// buffer: the packed value must tell apart exactly the strings that differ.
+TEST(ShortStrings, PackShortIsExactForEverySize) {
+  for (size_t size = 0; size <= 8; ++size) {
+    std::string buffer = "<<" + std::string(size, 'a') + ">>";
+    const std::string_view base = std::string_view(buffer).substr(2, size);
+    const uint64_t packed = pack_short(base);
+    EXPECT_EQ(pack_short(std::string(size, 'a')), packed) << "size " << size;
+    for (size_t position = 0; position < size; ++position) {
+      for (const int byte : {0x00, 0x62, 0xFF}) {  // NUL, 'b', a byte no UTF-8 text holds
+        std::string changed(base);
+        changed[position] = static_cast<char>(byte);
+        EXPECT_NE(pack_short(changed), packed) << "size " << size << " position " << position;
+      }
+    }
+  }
+}
+
+// Keys that pack alike and differ only in size, and long keys that share their first 8 bytes.
+TEST(ShortStringMap, TellsApartKeysThatDifferOnlyInSizeOrLate) {
+  using namespace std::string_literals;
+  const std::vector<std::string> keys = {
+      "A"s, "A\0"s, "A\0\0\0\0"s, ""s, "\0"s, "prefix-of-a-long-key-1"s, "prefix-of-a-long-key-2"s};
+  ShortStringMap<size_t> map;
+  for (size_t i = 0; i < keys.size(); ++i) map.insert(keys[i], i);
+  for (size_t i = 0; i < keys.size(); ++i) {
+    const size_t* found = map.find(keys[i]);
+    ASSERT_NE(found, nullptr) << i;
+    EXPECT_EQ(*found, i);
+  }
+  EXPECT_EQ(map.find("A\0\0"s), nullptr);
+  EXPECT_EQ(map.find("prefix-of-a-long-key-3"), nullptr);
+}
+
 TEST(ShortStringMap, FindsEveryKeyAcrossGrowth) {
   std::vector<std::string> keys;
   for (int i = 0; i < 500; ++i) keys.push_back(std::string("t").append(std::to_string(i)));

@@ -32,15 +32,18 @@ TagSequence tagged(BioTagger& tagger, size_t text_length, const std::vector<Elem
   return tagger.vocabulary().strings(ids);
 }
 
-// Words one after another, as a segmenter writes them, with gaps, empty and overlong words.
+// Words one after another, as a segmenter writes them, with gaps, empty and overlong words;
+// now and then a long word or a long gap, so that runs of one tag outgrow a written block.
 std::vector<Element> words_in_order(std::mt19937& random, size_t text_length) {
   static const char* const kTypes[] = {"NOUN", "VERB", "X"};
   std::vector<Element> words;
   int64_t at = std::uniform_int_distribution<int64_t>(0, 2)(random);
   while (at < static_cast<int64_t>(text_length) + 2) {
-    const int64_t length = std::uniform_int_distribution<int64_t>(-1, 4)(random);
+    const bool long_run = random() % 8 == 0;
+    const int64_t length = std::uniform_int_distribution<int64_t>(-1, long_run ? 11 : 4)(random);
+    const int64_t gap = std::uniform_int_distribution<int64_t>(0, long_run ? 9 : 1)(random);
     words.push_back({at, length, kTypes[random() % 3]});
-    at += std::max<int64_t>(length, 1) + std::uniform_int_distribution<int64_t>(0, 1)(random);
+    at += std::max<int64_t>(length, 1) + gap;
   }
   return words;
 }
@@ -49,7 +52,7 @@ TEST(BioTagger, WordsInOrderAndTangledElementsFollowTheSameRule) {
   std::mt19937 random(7);
   BioTagger tagger;  // one tagger throughout, as the mappers keep it
   for (int round = 0; round < 2000; ++round) {
-    const size_t text_length = random() % 12;
+    const size_t text_length = random() % 24;
     std::vector<Element> elements = words_in_order(random, text_length);
     if (round % 2 == 1 && !elements.empty()) {
       // Tangle them: an element moved, stretched back or started before the text.
