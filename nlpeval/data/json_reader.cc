@@ -3,7 +3,6 @@
 #include <simdjson.h>
 
 #include <algorithm>
-#include <bit>
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
@@ -14,12 +13,9 @@
 #include <utility>
 #include <vector>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-
 #include "nlpeval/core/errors.h"
 #include "nlpeval/core/huge_pages.h"
+#include "nlpeval/data/line_scanner.h"
 
 namespace nlpeval {
 namespace {
@@ -29,10 +25,6 @@ namespace {
 constexpr size_t kMinChunkBytes = 64;
 // What simdjson can parse at once, less the brackets around a chunk; no line can be longer.
 constexpr size_t kMaxChunkBytes = simdjson::SIMDJSON_MAXSIZE_BYTES - 2;
-
-bool is_blank(std::string_view line) {
-  return line.find_first_not_of(" \t\r") == std::string_view::npos;
-}
 
 std::string describe(simdjson::error_code error) {
   switch (error) {
@@ -53,169 +45,6 @@ std::string describe(simdjson::error_code error) {
     default:
       return std::string("not valid JSON: ") + simdjson::error_message(error);
   }
-}
-
-// A non-blank line of a chunk: the offsets of its first byte and of its line break (or of the
-// end of the text when it has none), and how many lines of the chunk come before it.
-struct LineSpan {
-  size_t begin;
-  size_t end;
-  size_t index;
-};
-
-// Where the bytes that shape JSON lie in 64 bytes of text, one bit per byte.
-struct BlockMasks {
-  uint64_t quotes = 0;
-  uint64_t backslashes = 0;
-  uint64_t line_breaks = 0;
-  uint64_t opens = 0;   // [ and {
-  uint64_t closes = 0;  // ] and }
-};
-
-// The scanner's steps are forced inline into each of its variants (see scan_lines), so that
-// each is compiled for the variant's instruction set.
-#define NLPEVAL_SCAN_STEP [[gnu::always_inline]] inline
-
-#if defined(__SSE2__)
-NLPEVAL_SCAN_STEP BlockMasks classify_block(const char* block) {
-  BlockMasks masks;
-  for (int part = 0; part < 4; ++part) {
-    __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(block + 16 * part));
-    __m128i folded = _mm_or_si128(bytes, _mm_set1_epi8(0x20));  // '[' -> '{', ']' -> '}'
-    auto where = [part](__m128i data, char wanted) {
-      auto bits = _mm_movemask_epi8(_mm_cmpeq_epi8(data, _mm_set1_epi8(wanted)));
-      return uint64_t{static_cast<uint16_t>(bits)} << (16 * part);
-    };
-    masks.quotes |= where(bytes, '"');
-    masks.backslashes |= where(bytes, '\\');
-    masks.line_breaks |= where(bytes, '\n');
-    masks.opens |= where(folded, '{');
-    masks.closes |= where(folded, '}');
-  }
-  return masks;
-}
-#else
-NLPEVAL_SCAN_STEP BlockMasks classify_block(const char* block) {
-  BlockMasks masks;
-  for (int i = 0; i < 64; ++i) {
-    uint64_t bit = uint64_t{1} << i;
-    char folded = static_cast<char>(block[i] | 0x20);
-    if (block[i] == '"') masks.quotes |= bit;
-    if (block[i] == '\\') masks.backslashes |= bit;
-    if (block[i] == '\n') masks.line_breaks |= bit;
-    if (folded == '{') masks.opens |= bit;
-    if (folded == '}') masks.closes |= bit;
-  }
-  return masks;
-}
-#endif
-
-// Bit i is set when an odd number of bits at or below i are set in `bits`.
-NLPEVAL_SCAN_STEP uint64_t prefix_xor(uint64_t bits) {
-  for (int shift = 1; shift < 64; shift *= 2) bits ^= bits << shift;
-  return bits;
-}
-
-// Finds the non-blank lines of a chunk and tells, without parsing, whether joining them with
-// commas inside [ and ] can only give an array whose elements are the lines: no line break
-// falls inside a string and every line closes as many brackets as it opens. Then each comma
-// put between lines separates two elements of the array, so when the array parses and has
-// as many elements as there are lines, each line alone is exactly one JSON value. A failed
-// check means some line is not one value, though an earlier line may be wrong in another
-// way, so the lines must then be parsed one by one.
-class LineScanner {
- public:
-  LineScanner(std::string_view text, std::vector<LineSpan>& lines) : text_(text), lines_(lines) {}
-
-  // Scans all of the text; returns whether the lines are sure to stay apart when joined.
-  NLPEVAL_SCAN_STEP bool scan() {
-    size_t offset = 0;
-    for (; offset + 64 <= text_.size(); offset += 64) scan_block(text_.data() + offset, offset);
-    if (offset < text_.size()) {
-      char tail[64];
-      std::memset(tail, ' ', sizeof tail);
-      std::memcpy(tail, text_.data() + offset, text_.size() - offset);
-      scan_block(tail, offset);
-    }
-    if (line_begin_ < text_.size()) end_line(text_.size());
-    return lines_stay_apart_;
-  }
-
-  // The number of lines in the text, blank ones included.
-  size_t line_count() const { return line_index_; }
-
- private:
-  NLPEVAL_SCAN_STEP void scan_block(const char* block, size_t offset) {
-    BlockMasks masks = classify_block(block);
-    uint64_t in_string = prefix_xor(masks.quotes & ~escaped_bytes(masks.backslashes));
-    if (in_string_carry_) in_string = ~in_string;
-    in_string_carry_ = in_string >> 63;
-    if (masks.line_breaks & in_string) lines_stay_apart_ = false;
-    uint64_t opens = masks.opens & ~in_string;
-    uint64_t closes = masks.closes & ~in_string;
-    uint64_t counted = 0;  // the bits up to the last line break handled
-    for (uint64_t breaks = masks.line_breaks; breaks != 0; breaks &= breaks - 1) {
-      uint64_t line_break = breaks & -breaks;
-      uint64_t line = (line_break - 1) & ~counted;
-      open_brackets_ += std::popcount(opens & line) - std::popcount(closes & line);
-      end_line(offset + std::countr_zero(line_break));
-      counted |= line | line_break;
-    }
-    open_brackets_ += std::popcount(opens & ~counted) - std::popcount(closes & ~counted);
-  }
-
-  // The bytes escaped by a backslash; only a backslash that is not itself escaped escapes.
-  NLPEVAL_SCAN_STEP uint64_t escaped_bytes(uint64_t backslashes) {
-    uint64_t escaped = escape_carry_ ? 1 : 0;
-    escape_carry_ = false;
-    for (; backslashes != 0; backslashes &= backslashes - 1) {
-      uint64_t bit = backslashes & -backslashes;
-      if (escaped & bit) continue;
-      if (bit >> 63) {
-        escape_carry_ = true;
-      } else {
-        escaped |= bit << 1;
-      }
-    }
-    return escaped;
-  }
-
-  void end_line(size_t end) {
-    if (!is_blank(text_.substr(line_begin_, end - line_begin_))) {
-      lines_.push_back({line_begin_, end, line_index_});
-    }
-    if (open_brackets_ != 0) lines_stay_apart_ = false;
-    open_brackets_ = 0;
-    line_begin_ = end + 1;
-    ++line_index_;
-  }
-
-  std::string_view text_;
-  std::vector<LineSpan>& lines_;
-  size_t line_begin_ = 0;
-  size_t line_index_ = 0;
-  int64_t open_brackets_ = 0;  // on the current line
-  bool in_string_carry_ = false;
-  bool escape_carry_ = false;
-  bool lines_stay_apart_ = true;
-};
-
-bool scan_baseline(LineScanner& scanner) { return scanner.scan(); }
-
-#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
-#define NLPEVAL_POPCNT_SCAN 1
-// The scanner counts brackets with popcount, which the baseline x86-64 lacks: without it
-// every count is a call into the compiler's runtime.
-[[gnu::target("popcnt")]] bool scan_popcnt(LineScanner& scanner) { return scanner.scan(); }
-#endif
-
-// Scans with the best variant this machine runs.
-bool scan_lines(LineScanner& scanner) {
-#ifdef NLPEVAL_POPCNT_SCAN
-  static const bool has_popcnt = __builtin_cpu_supports("popcnt");
-  if (has_popcnt) return scan_popcnt(scanner);
-#endif
-  return scan_baseline(scanner);
 }
 
 // Reads a file in chunks of whole lines into one reused buffer. Each chunk has a writable
@@ -334,11 +163,10 @@ class RecordsBuilder {
   // the line breaks in it.
   void add_chunk(char* chunk, size_t size, std::unique_ptr<simdjson::dom::document>& document) {
     lines_.clear();
-    LineScanner scanner(std::string_view(chunk, size), lines_);
-    bool lines_stay_apart = scan_lines(scanner);
+    const ScannedLines scanned = scan_lines(std::string_view(chunk, size), lines_);
     if (!lines_.empty()) {
       if (file_bytes_ != 0 && line_numbers_.capacity() == 0) reserve_line_numbers(size);
-      if (!lines_stay_apart) check_each_line_alone(chunk);
+      if (!scanned.stay_apart) check_each_line_alone(chunk);
       std::string_view array = join_into_array(chunk);
       simdjson::error_code error = parse_into_document(array, document);
       if (error != simdjson::SUCCESS) {
@@ -346,7 +174,7 @@ class RecordsBuilder {
         throw ValueError(file_ + ": " + simdjson::error_message(error));
       }
     }
-    first_line_number_ += scanner.line_count();
+    first_line_number_ += scanned.count;
   }
 
   // Throws the error for the line after those added, as parsing it alone would.
