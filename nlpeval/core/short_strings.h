@@ -171,17 +171,19 @@ class ShortStringMap {
   }
 
   // Spreads the keys over `count` slots (a power of two), trying each multiplier until every
-  // key lands at home. False when none does; the last try then stands.
+  // key lands at home while the table is small, only the first in a larger one. False when
+  // some key is not at home; the last try then stands.
   bool rebuild(size_t count) {
     std::vector<Slot> old = std::move(slots_);
     shift_ = 64 - static_cast<unsigned>(std::countr_zero(count));
+    const size_t tries = count <= kMostSlotsForHomes ? std::size(kMultipliers) : 1;
     for (seed_ = 0;; ++seed_) {
       slots_.assign(count, Slot{});
       bool all_home = true;
       for (const Slot& slot : old) {
         if (slot.size != kUnused) all_home &= place(slot.key, slot.value);
       }
-      if (all_home || seed_ + 1 == std::size(kMultipliers)) return all_home;
+      if (all_home || seed_ + 1 == tries) return all_home;
     }
   }
 
