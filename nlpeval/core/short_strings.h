@@ -123,7 +123,7 @@ class ShortStringMap {
   // Adds `key`, which must not be in the map yet.
   void insert(std::string_view key, Value value) {
     if (2 * (size_ + 1) > slots_.size()) rebuild(slots_.empty() ? 16 : 2 * slots_.size());
-    bool at_home = place(key, std::move(value));
+    bool at_home = place({fingerprint(key), key.size(), key, std::move(value)});
     ++size_;
     while (!at_home && slots_.size() < kMostSlotsForHomes) at_home = rebuild(2 * slots_.size());
   }
@@ -160,13 +160,12 @@ class ShortStringMap {
 
   size_t mask() const { return slots_.size() - 1; }
 
-  // Puts `key` in its home slot or the first free one after it; true when at home.
-  bool place(std::string_view key, Value value) {
-    const uint64_t packed = fingerprint(key);
-    const size_t first = home(packed, key.size());
+  // Puts `slot` (a used one) in its home or the first free slot after it; true when at home.
+  bool place(Slot slot) {
+    const size_t first = home(slot.packed, slot.size);
     size_t i = first;
     while (slots_[i].size != kUnused) i = (i + 1) & mask();
-    slots_[i] = {packed, key.size(), key, std::move(value)};
+    slots_[i] = std::move(slot);
     return i == first;
   }
 
@@ -181,7 +180,7 @@ class ShortStringMap {
       slots_.assign(count, Slot{});
       bool all_home = true;
       for (const Slot& slot : old) {
-        if (slot.size != kUnused) all_home &= place(slot.key, slot.value);
+        if (slot.size != kUnused) all_home &= place(slot);
       }
       if (all_home || seed_ + 1 == tries) return all_home;
     }
