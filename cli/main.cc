@@ -1,12 +1,18 @@
 // nlpeval: evaluates model predictions against gold annotations from the command line.
 //
 //   nlpeval TASK GOLD PRED [--badcase FILE] [--plot FILE] [--na] [--labels A,B,...]
-//           [--schema FILE.json] [--entity-count FILE] [--no-merge] [--json]
+//           [--schema FILE.json] [--entity-count FILE] [--no-merge] [--json] [--quiet]
+//   nlpeval --version
 //
 // Exit status: 0 on success, 1 when the evaluation fails (one line on stderr,
-// "nlpeval: <Kind>: <message>"), 2 for a usage error.
+// "nlpeval: <Kind>: <message>"), 2 for a usage error, 128 + the signal's number when
+// interrupted (130 for Ctrl-C).
+
+#include <unistd.h>
 
 #include <CLI/CLI.hpp>
+#include <algorithm>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -15,8 +21,12 @@
 #include <string>
 #include <vector>
 
+#include "interrupts.h"
 #include "nlpeval/core/errors.h"
+#include "nlpeval/core/progress.h"
+#include "nlpeval/core/version.h"
 #include "nlpeval/evaluator/evaluator.h"
+#include "progress_line.h"
 
 namespace {
 
@@ -38,7 +48,37 @@ struct Arguments {
   std::string entity_count;
   bool no_merge = false;
   bool json = false;
+  bool quiet = false;
 };
+
+// The options that do something for some tasks only, with those tasks. Given for another
+// task they are a usage error rather than silently ignored.
+struct TaskOption {
+  const char* name;
+  std::vector<std::string> tasks;
+};
+
+const std::vector<TaskOption> kTaskOptions = {
+    {"--badcase", {"ner", "pos", "cws", "relation", "attribute", "event"}},
+    {"--plot", {"relation", "attribute"}},
+    {"--na", {"relation", "attribute"}},
+    {"--labels", {"ner", "pos", "event"}},
+    {"--schema", {"ner", "pos", "cws", "relation", "attribute", "event"}},
+    {"--entity-count", {"ner"}},
+};
+
+// "--plot does nothing for ner: it applies to relation, attribute", or "" when every option
+// given applies to the task.
+std::string misapplied_option(const CLI::App& app, const std::string& task) {
+  for (const TaskOption& option : kTaskOptions) {
+    if (app.count(option.name) == 0) continue;
+    if (std::find(option.tasks.begin(), option.tasks.end(), task) != option.tasks.end()) continue;
+    std::string tasks;
+    for (const std::string& name : option.tasks) tasks += (tasks.empty() ? "" : ", ") + name;
+    return std::string(option.name) + " does nothing for " + task + ": it applies to " + tasks;
+  }
+  return "";
+}
 
 void describe_options(CLI::App& app, Arguments& args) {
   std::string tasks;
@@ -67,6 +107,10 @@ void describe_options(CLI::App& app, Arguments& args) {
                "Write every badcase row in full instead of merging the cells of one instance");
   app.add_flag("--json", args.json,
                "Print the result as one JSON object (srl: a JSON string) and nothing else");
+  app.add_flag("--quiet", args.quiet,
+               "Show neither the progress line nor the warnings on standard error");
+  app.set_version_flag("--version", "nlpeval " + std::string(nlpeval::version()),
+                       "Print the version and exit");
 }
 
 nlohmann::ordered_json read_schema(const std::string& file) {
@@ -98,24 +142,79 @@ nlpeval::EvaluateFileOptions options_from(const Arguments& args) {
   return options;
 }
 
+// What goes to standard error besides the error line: the progress line on a terminal and
+// the warnings, which wait until the output is written.
+class StandardError {
+ public:
+  explicit StandardError(const Arguments& args)
+      : quiet_(args.quiet),
+        progress_(stderr, !args.quiet && !args.json && ::isatty(STDERR_FILENO) == 1) {}
+
+  // Keeps the progress line up to date and the spreadsheet being completed known to the
+  // interrupt handler; answers false once a signal asked to stop.
+  bool on_progress(const nlpeval::Progress& progress) {
+    progress_.update(progress);
+    nlpeval::cli::remove_on_interrupt(progress.partial_file);
+    return nlpeval::cli::interrupting_signal() == 0;
+  }
+
+  void on_warning(const std::string& text) {
+    if (!quiet_) warnings_.push_back(text);
+  }
+
+  void clear_progress() {
+    nlpeval::cli::remove_on_interrupt("");
+    progress_.clear();
+  }
+
+  // Removes the progress line and prints the warnings, after standard output is flushed.
+  void finish() {
+    std::cout.flush();
+    clear_progress();
+    for (const std::string& text : warnings_) std::cerr << "nlpeval: warning: " << text << "\n";
+    warnings_.clear();
+  }
+
+ private:
+  bool quiet_;
+  nlpeval::cli::ProgressLine progress_;
+  std::vector<std::string> warnings_;
+};
+
 int run(const Arguments& args) {
+  StandardError standard_error(args);
   try {
+    nlpeval::EvaluateFileOptions options = options_from(args);
+    options.on_progress = [&](const nlpeval::Progress& progress) {
+      return standard_error.on_progress(progress);
+    };
+    options.on_warning = [&](const std::string& text) { standard_error.on_warning(text); };
     nlpeval::EvaluateResult result =
-        nlpeval::evaluate_file(args.task, args.gold, args.pred, options_from(args));
+        nlpeval::evaluate_file(args.task, args.gold, args.pred, options);
+    standard_error.clear_progress();
     if (args.json) std::cout << nlpeval::to_json(result).dump() << "\n";
     if (!args.badcase.empty() && !args.json) {
       std::cout << "badcase spreadsheet written to " << args.badcase << "\n";
     }
-    std::cout.flush();
+    standard_error.finish();
     return 0;
+  } catch (const nlpeval::Cancelled&) {
+    standard_error.finish();
+    std::cerr << "nlpeval: interrupted\n";
+    return 128 + nlpeval::cli::interrupting_signal();
   } catch (const nlpeval::Error& error) {
-    std::cout.flush();
+    standard_error.finish();
     std::cerr << "nlpeval: " << error.kind() << ": " << error.what() << "\n";
   } catch (const std::exception& error) {  // out of memory and the like
-    std::cout.flush();
+    standard_error.finish();
     std::cerr << "nlpeval: Error: " << error.what() << "\n";
   }
   return kFailure;
+}
+
+int usage_error(const std::string& message) {
+  std::cerr << "nlpeval: " << message << "\nRun 'nlpeval --help' for the options.\n";
+  return kUsageError;
 }
 
 }  // namespace
@@ -130,11 +229,14 @@ int main(int argc, char** argv) {
   describe_options(app, args);
   try {
     app.parse(argc, argv);
-  } catch (const CLI::CallForHelp& help) {
-    return app.exit(help);
+  } catch (const CLI::Success& help_or_version) {
+    return app.exit(help_or_version);
   } catch (const CLI::ParseError& error) {
-    std::cerr << "nlpeval: " << error.what() << "\nRun 'nlpeval --help' for the options.\n";
-    return kUsageError;
+    return usage_error(error.what());
   }
+  if (std::string misapplied = misapplied_option(app, args.task); !misapplied.empty()) {
+    return usage_error(misapplied);
+  }
+  nlpeval::cli::catch_interrupts();
   return run(args);
 }

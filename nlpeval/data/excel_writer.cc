@@ -638,6 +638,10 @@ void ExcelWriter::Stream::close() {
   state->pending.commit();
 }
 
+std::string_view ExcelWriter::Stream::pending_file() const {
+  return state_ ? std::string_view(state_->pending.path()) : std::string_view();
+}
+
 ExcelWriter::ExcelWriter(size_t rows_per_sheet) : rows_per_sheet_(rows_per_sheet) {
   if (rows_per_sheet < 2 || rows_per_sheet > kSheetRowLimit) {
     throw ValueError("rows_per_sheet must be between 2 and 1048576, got " +

@@ -7,6 +7,7 @@
 #include <memory>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "nlpeval/core/value.h"
@@ -77,6 +78,10 @@ class ExcelWriter::Stream {
 
   // Completes the sheets, writes the file and renames it to its name.
   void close();
+
+  // The temporary file the spreadsheet is written to until close() renames it; empty once the
+  // stream is closed or failed.
+  std::string_view pending_file() const;
 
  private:
   friend class ExcelWriter;

@@ -72,6 +72,11 @@ void BadcaseSheet::add_row(const CellOf& cell_of) {
   for (const std::string& column : columns_) row_.push_back(&cell_of(column));
   row_.push_back(&text_);
   stream_->add_row(row_);
+  ++rows_;
+}
+
+std::string_view BadcaseSheet::pending_file() const {
+  return stream_ ? stream_->pending_file() : std::string_view();
 }
 
 void BadcaseSheet::finish() {

@@ -5,6 +5,7 @@
 // task's columns. Written record by record as the miner produces them, so that a million
 // records never sit in memory together.
 
+#include <cstdint>
 #include <exception>
 #include <optional>
 #include <string>
@@ -39,6 +40,10 @@ class BadcaseSheet {
   // for a Desc without a column's field.
   void finish();
 
+  // Rows made so far, and the temporary file they go to (empty once finished or failed).
+  int64_t rows() const { return rows_; }
+  std::string_view pending_file() const;
+
  private:
   template <typename CellOf>
   void add_row(const CellOf& cell_of);
@@ -49,6 +54,7 @@ class BadcaseSheet {
   Value index_;  // the current record's, reused
   Value text_;
   std::vector<const Value*> row_;
+  int64_t rows_ = 0;
 };
 
 }  // namespace nlpeval

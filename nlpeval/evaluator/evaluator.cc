@@ -22,6 +22,7 @@
 #include "nlpeval/evaluator/evaluates/srl_evaluate.h"
 #include "nlpeval/evaluator/instance_loop.h"
 #include "nlpeval/evaluator/miner_kinds.h"
+#include "nlpeval/evaluator/progress_reporter.h"
 #include "nlpeval/evaluator/record_files.h"
 
 namespace nlpeval {
@@ -35,6 +36,12 @@ struct overloaded : Callables... {
 template <typename... Callables>
 overloaded(Callables...) -> overloaded<Callables...>;
 
+void warn(const WarningCallback& on_warning, const std::string& text) {
+  if (on_warning) on_warning(text);
+}
+
+constexpr std::string_view kNoInstance = "no instance to evaluate: every score is 0";
+
 bool wants_badcase(const EvaluateOptions& options) {
   return options.badcase_file.has_value() && !options.badcase_file->empty();
 }
@@ -45,6 +52,9 @@ std::string evaluate_srl(const Records& true_list, const Records& pred_list,
                          const EvaluateOptions& options) {
   std::string result = srl_evaluate(true_list, pred_list).to_string();
   if (options.do_print) std::cout << result << '\n';
+  if (true_list.size() == 0 && pred_list.size() == 0) {
+    warn(options.on_warning, std::string(kNoInstance));
+  }
   if (wants_badcase(options)) {
     generate_badcase("srl", {}, *options.badcase_file, options.is_merge, options.entity_count_file);
   }
@@ -117,11 +127,43 @@ void write_dp_badcase_if_asked(const EvaluateOptions& options) {
   generate_badcase("dp", {}, *options.badcase_file, options.is_merge, options.entity_count_file);
 }
 
+// "1 entity overlaps a later entity, 2 lie outside their text; ...", naming the elements as
+// the task does.
+std::string describe_collisions(std::string_view type_, const TagCollisions& collisions) {
+  const bool words = type_ == "pos";
+  auto elements = [&](int64_t count) {
+    std::string noun =
+        words ? (count == 1 ? "word" : "words") : (count == 1 ? "entity" : "entities");
+    return std::to_string(count) + " " + noun;
+  };
+  std::vector<std::string> parts;
+  if (collisions.overlapping > 0) {
+    parts.push_back(elements(collisions.overlapping) +
+                    (collisions.overlapping == 1 ? " overlaps" : " overlap") + " a later " +
+                    (words ? "word" : "entity"));
+  }
+  if (collisions.outside_text > 0) {
+    parts.push_back(
+        (parts.empty() ? elements(collisions.outside_text)
+                       : std::to_string(collisions.outside_text)) +
+        (collisions.outside_text == 1 ? " lies outside its text" : " lie outside their text"));
+  }
+  std::string text = parts[0];
+  if (parts.size() == 2) text += ", " + parts[1];
+  return text + "; scores count one tag per character";
+}
+
+void warn_of_record_scores(std::string_view type_, const ScoreResult& score, int64_t instances,
+                           const WarningCallback& on_warning) {
+  if (instances == 0) warn(on_warning, std::string(kNoInstance));
+  if (score.collisions.any()) warn(on_warning, describe_collisions(type_, score.collisions));
+}
+
 // Registry, the instance loop, scoring, printing and the spreadsheet of a record task. The
 // records are validated before they are walked (in memory) or as they are read (from files).
 // The spreadsheet takes the badcase records as they are mined and is written last.
 template <InstancePairs Pairs>
-ScoreResult score_records(std::string_view type_, const Pairs& pairs,
+ScoreResult score_records(std::string_view type_, const Pairs& walked_pairs,
                           const EvaluateOptions& options,
                           const std::optional<EntityCount>& entity2count) {
   Instrument instrument;
@@ -133,6 +175,8 @@ ScoreResult score_records(std::string_view type_, const Pairs& pairs,
                   !options.entity_count_file.empty());
   }
   const BadcaseSink keep = [&](Label2PredData&& record) { sheet->add(record); };
+  ProgressReporter reporter(options.on_progress, sheet ? &*sheet : nullptr);
+  const ReportingPairs<Pairs> pairs(walked_pairs, reporter);
   ScoreResult score = std::visit(
       [&]<typename Mapper, typename Miner>(const Mapper* mapper, const Miner* miner) {
         static_assert(TagMapper<Mapper> || LabelMapper<Mapper> || SpanMapper<Mapper>,
@@ -155,8 +199,14 @@ ScoreResult score_records(std::string_view type_, const Pairs& pairs,
         }
       },
       convertor, badcase_generator);
+  reporter.tell(Progress::Phase::scored);
   if (options.do_print) print_evaluate(score);
-  if (sheet) sheet->finish();
+  warn_of_record_scores(type_, score, reporter.instances(), options.on_warning);
+  if (sheet) {
+    const std::string partial_file(sheet->pending_file());
+    reporter.tell(Progress::Phase::writing, partial_file);
+    sheet->finish();
+  }
   return score;
 }
 
@@ -168,7 +218,9 @@ EvaluateOptions to_evaluate_options(const EvaluateFileOptions& file_options) {
                          .evaluate_labels = file_options.evaluate_labels,
                          .schema = file_options.schema,
                          .entity_count_file = file_options.entity_count_file,
-                         .is_merge = file_options.is_merge};
+                         .is_merge = file_options.is_merge,
+                         .on_progress = file_options.on_progress,
+                         .on_warning = file_options.on_warning};
 }
 
 // JSON truth: null, false, 0, "" and empty containers are false.
@@ -325,6 +377,8 @@ double support_of(std::string_view row) {
   size_t begin = row.find_last_of(kSpace, end);
   begin = begin == std::string_view::npos ? 0 : begin + 1;
   std::string_view token = row.substr(begin, end - begin + 1);
+  // A decimal number may carry its sign, as Python's float() reads it; from_chars takes "-" only.
+  if (token.size() > 1 && token.front() == '+' && token[1] != '-') token.remove_prefix(1);
   double value = 0.0;
   auto [stop, error] = std::from_chars(token.data(), token.data() + token.size(), value);
   if (error != std::errc() || stop != token.data() + token.size() || std::isnan(value)) {
@@ -356,16 +410,22 @@ std::string sort_report_by_support(const std::string& report) {
   return sorted;
 }
 
-double number_at(const nlohmann::ordered_json& score_json, const char* key) {
+const nlohmann::ordered_json& value_at(const nlohmann::ordered_json& score_json, const char* key) {
   auto found = score_json.find(key);
   if (found == score_json.end()) throw KeyError(key);
-  if (!found->is_number()) {
-    throw TypeError(std::string(key) + ": expected number, got " + found->type_name());
-  }
-  return found->get<double>();
+  return *found;
 }
 
+double as_number(const nlohmann::ordered_json& value, const char* key) {
+  if (!value.is_number()) {
+    throw TypeError(std::string(key) + ": expected number, got " + value.type_name());
+  }
+  return value.get<double>();
+}
+
+// As "%.3f" prints in Python: "nan" has no sign there.
 std::string format_3f(double value) {
+  if (std::isnan(value)) return "nan";
   char text[64];
   std::snprintf(text, sizeof text, "%.3f", value);
   return text;
@@ -403,6 +463,7 @@ EvaluateResult evaluate(std::string_view type_, const ConllLines& true_list,
   }
   entity_counts_if_named(options);  // read and checked for every type, used by "ner" alone
   DpResult result = dp_score(true_list, pred_list, options.do_print);
+  if (true_list.empty() && pred_list.empty()) warn(options.on_warning, std::string(kNoInstance));
   write_dp_badcase_if_asked(options);
   return result;
 }
@@ -444,6 +505,7 @@ EntityCount read_entity_count(const std::string& entity_count_file) {
   constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
   if (contents.starts_with(kByteOrderMark)) contents.remove_prefix(kByteOrderMark.size());
   EntityCount entity2count;
+  if (contents.empty()) return entity2count;  // an empty file has no line
   std::vector<std::string_view> lines = split(contents, "\n");
   if (!contents.empty() && contents.back() == '\n') lines.pop_back();
   for (size_t index = 0; index < lines.size(); ++index) {
@@ -467,16 +529,19 @@ void print_evaluate(const nlohmann::ordered_json& score_json) {
   if (!score_json.is_object()) {
     throw TypeError(std::string("score_json: expected object, got ") + score_json.type_name());
   }
-  double precision = number_at(score_json, "precision");
-  double recall = number_at(score_json, "recall");
-  double f1 = number_at(score_json, "f1");
-  auto report = score_json.find("classification_report");
-  if (report == score_json.end()) throw KeyError("classification_report");
-  if (!report->is_string()) {
+  // Every key is looked up before any value is checked: a missing key is named first.
+  const nlohmann::ordered_json& precision_value = value_at(score_json, "precision");
+  const nlohmann::ordered_json& recall_value = value_at(score_json, "recall");
+  const nlohmann::ordered_json& f1_value = value_at(score_json, "f1");
+  const nlohmann::ordered_json& report = value_at(score_json, "classification_report");
+  double precision = as_number(precision_value, "precision");
+  double recall = as_number(recall_value, "recall");
+  double f1 = as_number(f1_value, "f1");
+  if (!report.is_string()) {
     throw TypeError(std::string("classification_report: expected string, got ") +
-                    report->type_name());
+                    report.type_name());
   }
-  const std::string& text = report->get_ref<const std::string&>();
+  const std::string& text = report.get_ref<const std::string&>();
   std::string sorted = text.empty() ? text : sort_report_by_support(text);
   std::cout << "precision: " << format_3f(precision) << "\trecall: " << format_3f(recall)
             << "\tf1: " << format_3f(f1) << "\n"
@@ -487,9 +552,15 @@ void print_evaluate(const ScoreResult& score) { print_evaluate(score.to_json());
 
 void generate_badcase(std::string_view type_, const std::vector<Label2PredData>& label2preddataset,
                       const std::string& badcase_file, bool is_merge,
-                      const std::string& entity_count_file) {
+                      const std::string& entity_count_file, const ProgressCallback& on_progress) {
   BadcaseSheet sheet(type_, badcase_file, is_merge, !entity_count_file.empty());
-  for (const Label2PredData& record : label2preddataset) sheet.add(record);
+  ProgressReporter reporter(on_progress, &sheet);
+  for (const Label2PredData& record : label2preddataset) {
+    sheet.add(record);
+    reporter.instance_done();
+  }
+  const std::string partial_file(sheet.pending_file());
+  reporter.tell(Progress::Phase::writing, partial_file);
   sheet.finish();
 }
 

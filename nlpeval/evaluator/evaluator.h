@@ -17,6 +17,7 @@
 #include <variant>
 #include <vector>
 
+#include "nlpeval/core/progress.h"
 #include "nlpeval/core/record.h"
 #include "nlpeval/core/score_result.h"
 #include "nlpeval/evaluator/badcase/types.h"
@@ -44,7 +45,9 @@ struct EvaluateOptions {
   std::optional<std::vector<std::string>> evaluate_labels;  // labels to score ("ner", ...)
   std::optional<nlohmann::ordered_json> schema;             // a JSON Schema for the records, if any
   std::string entity_count_file;                            // "" means none
-  bool is_merge = true;  // merge the cells of one instance in the spreadsheet
+  bool is_merge = true;          // merge the cells of one instance in the spreadsheet
+  ProgressCallback on_progress;  // told how far the work is; may stop it (see progress.h)
+  WarningCallback on_warning;    // told what the scores cannot show, after they are printed
 };
 
 // Options of `evaluate_file`: the same, but `schema` comes before `evaluate_labels`.
@@ -57,6 +60,8 @@ struct EvaluateFileOptions {
   std::optional<std::vector<std::string>> evaluate_labels;
   std::string entity_count_file;
   bool is_merge = true;
+  ProgressCallback on_progress;
+  WarningCallback on_warning;
 };
 
 // Scores predicted against gold instances of one task type; position i of both lists is the
@@ -66,6 +71,11 @@ struct EvaluateFileOptions {
 // line break; the record tasks validate every record, map and mine instance by instance,
 // score, and print with print_evaluate. A badcase spreadsheet is written last when
 // `badcase_file` is not empty.
+//
+// Warnings go to `on_warning` after the scores: an evaluation without any instance, and
+// elements that scoring one tag per character loses ("ner", "pos": see TagCollisions). The
+// record tasks tell `on_progress` every few hundred instances; when it answers false the
+// evaluation throws Cancelled and leaves no spreadsheet behind.
 //
 // For "dp" every record must be a string (a CoNLL line). Throws TypeError for records of the
 // wrong kind, KeyError for a type that is not a task type, ValueError for invalid records or
@@ -105,9 +115,11 @@ void print_evaluate(const ScoreResult& score);
 
 // Writes the badcase records of `type_` as spreadsheet rows into `badcase_file`. Throws
 // KeyError for a type without spreadsheet columns ("dp", "srl", unknown).
+// `on_progress` is told every few hundred rows and may stop the writing (Cancelled).
 void generate_badcase(std::string_view type_, const std::vector<Label2PredData>& label2preddataset,
                       const std::string& badcase_file, bool is_merge = true,
-                      const std::string& entity_count_file = "");
+                      const std::string& entity_count_file = "",
+                      const ProgressCallback& on_progress = {});
 
 }  // namespace nlpeval
 

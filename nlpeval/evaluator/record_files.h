@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "nlpeval/core/errors.h"
+#include "nlpeval/core/progress.h"
 #include "nlpeval/core/record.h"
 #include "nlpeval/core/tags_ahead.h"
 #include "nlpeval/data/json_reader.h"
@@ -124,8 +125,9 @@ class CheckedStream {
 // whole, then validating all gold and all predicted records, then walking: an unreadable gold
 // file, an unreadable predicted file, `held_error` (an error the caller met before the walk),
 // an invalid gold record, an invalid predicted record, files of unequal length, and last what
-// `visit` threw. There being no held error, instances are visited while every record read so
-// far is valid; the rest of both files is then read to find errors that come first.
+// `visit` threw. A visit that throws Cancelled stops the walk at once. There being no held error,
+// instances are visited while every record read so far is valid; the rest of both files is then
+// read to find errors that come first.
 //
 // With `visits_vouch`, the caller promises that a visit that returns has proved both records
 // valid (its mapper fails on whatever the validators refuse). Records are then validated only
@@ -159,6 +161,8 @@ class StreamedPairs {
     if (!held_error_) {
       try {
         walk_in_step(gold, pred, visit);
+      } catch (const Cancelled&) {
+        throw;  // the caller wants nothing more, not even the errors of the rest
       } catch (...) {
         visit_error = std::current_exception();
       }
@@ -179,6 +183,8 @@ class StreamedPairs {
     size_t pred_at = 0;
     try {
       visit_in_step(gold, pred, visit, gold_batch, pred_batch, gold_at, pred_at);
+    } catch (const Cancelled&) {
+      throw;
     } catch (...) {
       gold.check_rest(gold_batch.records, gold_at);
       pred.check_rest(pred_batch.records, pred_at);

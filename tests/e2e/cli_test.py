@@ -10,6 +10,8 @@ import unittest
 
 CLI = os.environ.get("NLPEVAL_CLI", "nlpeval")
 EXAMPLES = os.environ.get("NLPEVAL_EXAMPLES", "../../examples")
+NER_GOLD = os.path.join(EXAMPLES, "ner", "gold.jsonl")
+NER_PRED = os.path.join(EXAMPLES, "ner", "pred.jsonl")
 DP_GOLD = os.path.join(EXAMPLES, "dp", "gold.conll")
 DP_PRED = os.path.join(EXAMPLES, "dp", "pred.conll")
 SRL_GOLD = os.path.join(EXAMPLES, "srl", "gold.props")
@@ -113,19 +115,40 @@ class BrokenInputs(TempDir):
 
     def test_blank_line_in_entity_count_file(self):
         counts = self.write("counts.tsv", "北京\tLOC\t12\n\n上海\tLOC\t3\n")
-        result = run("dp", DP_GOLD, DP_PRED, "--entity-count", counts)
+        result = run("ner", NER_GOLD, NER_PRED, "--entity-count", counts)
         self.assertFailsWith(result, 1, f"nlpeval: ValueError: {counts}:2: ")
         self.assertEqual(result.stdout, b"")  # read before any scoring
+
+    def test_empty_entity_count_file_adds_no_count(self):
+        counts = self.write("counts.tsv", "")
+        result = run("ner", NER_GOLD, NER_PRED, "--entity-count", counts, "--json")
+        self.assertEqual(result.returncode, 0, result.stderr)
+        self.assertEqual(json.loads(result.stdout), json.loads(run("ner", NER_GOLD, NER_PRED,
+                                                                   "--json").stdout))
 
     def test_unknown_task_type_is_a_usage_error(self):
         result = run("nerr", DP_GOLD, DP_PRED)
         self.assertEqual(result.returncode, 2)
         self.assertIn("nerr", result.stderr.decode())
 
-    def test_badcase_file_for_dp_fails_after_the_scores(self):
-        result = run("dp", DP_GOLD, DP_PRED, "--badcase", os.path.join(self.dir, "b.xlsx"))
-        self.assertFailsWith(result, 1, "nlpeval: KeyError: 'dp'")
-        self.assertTrue(result.stdout.startswith(b"UAS: "))
+    def test_options_that_do_nothing_for_the_task_are_usage_errors(self):
+        sheet = os.path.join(self.dir, "b.xlsx")
+        cases = [
+            ("ner", "--plot", sheet), ("cws", "--plot", sheet), ("srl", "--plot", sheet),
+            ("relation", "--labels", "a"), ("cws", "--labels", "a"), ("dp", "--labels", "a"),
+            ("ner", "--na"), ("dp", "--na"), ("dp", "--badcase", sheet),
+            ("srl", "--badcase", sheet), ("pos", "--entity-count", sheet),
+            ("srl", "--schema", sheet),
+        ]
+        for task, option, *value in cases:
+            with self.subTest(task=task, option=option):
+                # The files do not exist: the usage is refused before anything is read.
+                result = run(task, "missing-gold", "missing-pred", option, *value)
+                self.assertEqual(result.returncode, 2, result.stderr)
+                self.assertTrue(result.stderr.decode().startswith(
+                    f"nlpeval: {option} does nothing for {task}: it applies to "))
+                self.assertEqual(result.stdout, b"")
+                self.assertFalse(os.path.exists(sheet))
 
 
 class Usage(unittest.TestCase):

@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <limits>
 #include <string>
 
 #include "nlpeval/core/errors.h"
@@ -66,6 +67,13 @@ TEST(ReadEntityCount, ByteOrderMarkIsSkippedAndCrlfAccepted) {
             1u);
 }
 
+TEST(ReadEntityCount, AnEmptyFileHasNoLineAndGivesAnEmptyMap) {
+  EXPECT_TRUE(read_entity_count(TempFile("").path()).empty());
+  EXPECT_TRUE(read_entity_count(TempFile("\xEF\xBB\xBF").path()).empty());
+  // Still, a line that is there must be whole.
+  EXPECT_THROW(read_entity_count(TempFile("\n").path()), ValueError);
+}
+
 TEST(ReadEntityCount, MissingFileIsFileError) {
   EXPECT_THROW(read_entity_count("/no/such/counts.tsv"), FileError);
   EXPECT_THROW(read_entity_count(""), FileError);
@@ -105,6 +113,30 @@ TEST(PrintEvaluate, RowWithoutANumericSupportPrintsNothing) {
   CaptureStdout();
   EXPECT_THROW(print_evaluate(scores("h\n\n   a  x\n\navg")), ValueError);
   EXPECT_THROW(print_evaluate(scores("h\n\n\n\navg")), ValueError);
+  EXPECT_EQ(GetCapturedStdout(), "");
+}
+
+TEST(PrintEvaluate, EveryKeyIsLookedUpBeforeAnyKindIsChecked) {
+  nlohmann::ordered_json odd = {{"precision", "high"}, {"recall", 0.5}, {"f1", 0.5}};
+  EXPECT_EQ(message_of<KeyError>([&] { print_evaluate(odd); }), "'classification_report'");
+}
+
+TEST(PrintEvaluate, ScoresThatAreNotFinitePrintAsPercentFormatDoes) {
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  const double inf = std::numeric_limits<double>::infinity();
+  nlohmann::ordered_json score_json = {
+      {"precision", -nan}, {"recall", inf}, {"f1", -inf}, {"classification_report", ""}};
+  EXPECT_EQ(printed(score_json), "precision: nan\trecall: inf\tf1: -inf\n\n");
+}
+
+TEST(PrintEvaluate, SupportsWithASignAreDecimalNumbers) {
+  std::string report = "h\n\n   a  +3\n   b  10\n   c  -1\n\navg";
+  EXPECT_EQ(printed(scores(report)),
+            "precision: 0.500\trecall: 0.250\tf1: 0.333\n"
+            "h\n\n   b  10\n   a  +3\n   c  -1\n\navg\n");
+  CaptureStdout();
+  EXPECT_THROW(print_evaluate(scores("h\n\n   a  +-3\n\navg")), ValueError);
+  EXPECT_THROW(print_evaluate(scores("h\n\n   a  +\n\navg")), ValueError);
   EXPECT_EQ(GetCapturedStdout(), "");
 }
 
