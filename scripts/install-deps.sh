@@ -15,7 +15,7 @@ packages=(
   libxlsxwriter-dev libcairo2-dev libpango1.0-dev fonts-wqy-microhei
   libcli11-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev
-  python3 python3-openpyxl python3-pytest python3-sklearn pybind11-dev python3-dev
+  python3 python3-openpyxl python3-pytest python3-sklearn python3-pandas pybind11-dev python3-dev
   python3-venv python3-pip python3-setuptools python3-wheel
   clang-14 libclang-rt-14-dev
 )

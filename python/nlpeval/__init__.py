@@ -8,6 +8,7 @@ Task types: "ner", "pos", "cws", "relation", "attribute", "event" (records as di
 scoring, metrics (and metrics.sequence), char_metrics.
 """
 
+from nlpeval._nlpeval import __version__
 from nlpeval.evaluator import evaluate, evaluate_file
 
-__all__ = ["evaluate", "evaluate_file"]
+__all__ = ["evaluate", "evaluate_file", "__version__"]

@@ -9,6 +9,7 @@
 
 #include "bindings.h"
 #include "convert.h"
+#include "nlpeval/core/errors.h"
 #include "nlpeval/evaluator/evaluator.h"
 #include "nlpeval/evaluator/miner_kinds.h"
 
@@ -177,9 +178,51 @@ py::list from_mapped(const std::vector<Spans>& lists) {
   }
 }
 
+constexpr const char* kConvertDoc = R"doc(convert(self, label, prediction, index=None)
+--
+
+Maps one gold and one predicted record of the task to its label lists.
+
+Parameters
+----------
+label : dict
+    The gold record, in the task's record format.
+prediction : dict
+    The predicted record, in the same format.
+index : int or None, default=None
+    The instance's position, used in error messages only.
+
+Returns
+-------
+(gold, predicted) : tuple of two lists
+    The instance's gold and predicted label lists, for the caller to append to its running
+    lists: tag sequences ("B-"/"I-" + type, "O"; one tag per character) for ner, pos and event,
+    relation or attribute labels ("na" where one side has none) for relation and attribute,
+    word spans [start, end] for cws.
+
+Raises
+------
+TypeError
+    A record is not a dict, or a value has the wrong kind.
+KeyError
+    A key the format requires is missing; the key is the exception's argument.
+ValueError
+    The two records' texts differ ("text is different on line: <index>").
+)doc";
+
+// The constructor section of a mapper's or miner's class docstring.
+std::string class_doc(const char* summary) {
+  return std::string(summary) + R"doc(
+
+Parameters
+----------
+None. Mappers and miners keep no state: Instrument() hands out one shared object per task.
+)doc";
+}
+
 template <typename Mapper>
-void bind_mapper(py::module_& module, const char* name) {
-  py::class_<Mapper>(module, name)
+void bind_mapper(py::module_& module, const char* name, const char* summary) {
+  py::class_<Mapper>(module, name, class_doc(summary).c_str())
       .def(py::init<>())
       .def(
           "convert",
@@ -193,12 +236,43 @@ void bind_mapper(py::module_& module, const char* name) {
             }();
             return py::make_tuple(from_mapped(gold_list), from_mapped(pred_list));
           },
-          py::arg("label"), py::arg("prediction"), py::arg("index") = py::none());
+          py::arg("label"), py::arg("prediction"), py::arg("index") = py::none(), kConvertDoc);
 }
 
+constexpr const char* kGenerateErrors = R"doc(
+Raises
+------
+TypeError
+    A record is not a dict, a value has the wrong kind, or id_ is not an int.
+KeyError
+    A key the format requires is missing; the key is the exception's argument.
+ValueError
+    The two records' texts differ.
+)doc";
+
 template <typename Miner>
-void bind_miner(py::module_& module, const char* name) {
-  py::class_<Miner>(module, name)
+void bind_miner(py::module_& module, const char* name, const char* summary) {
+  static const std::string generate_doc = std::string(R"doc(generate(self, label, prediction, id_)
+--
+
+Describes, element by element, what one prediction got wrong.
+
+Parameters
+----------
+label : dict
+    The gold record, in the task's record format.
+prediction : dict
+    The predicted record, in the same format.
+id_ : int
+    The instance's index, kept in the result.
+
+Returns
+-------
+Label2PredData
+    The instance's index, text and one Desc per compared element (with its error_type when
+    the element is wrong).
+)doc") + kGenerateErrors;
+  py::class_<Miner>(module, name, class_doc(summary).c_str())
       .def(py::init<>())
       .def(
           "generate",
@@ -209,7 +283,7 @@ void bind_miner(py::module_& module, const char* name) {
             py::gil_scoped_release release;
             return miner.generate(gold[0], pred[0], number);
           },
-          py::arg("label"), py::arg("prediction"), py::arg("id_"));
+          py::arg("label"), py::arg("prediction"), py::arg("id_"), generate_doc.c_str());
 }
 
 std::optional<EntityCount> to_entity2count(py::handle value) {
@@ -224,7 +298,38 @@ std::optional<EntityCount> to_entity2count(py::handle value) {
 }
 
 void bind_entity_miner(py::module_& module) {
-  py::class_<EntityMiner>(module, "EntityMiner")
+  static const std::string generate_doc =
+      std::string(
+          R"doc(generate(self, label, prediction, id_, entity2count=None, evaluate_labels=None)
+--
+
+Describes, entity by entity, what one "ner" prediction got wrong.
+
+Parameters
+----------
+label : dict
+    The gold "ner" record: "text" and "entities" ({"offset", "length", "type"}).
+prediction : dict
+    The predicted "ner" record.
+id_ : int
+    The instance's index, kept in the result.
+entity2count : dict of str to int or None, default=None
+    Counts of entity texts; when given, each Desc gets true_count and pred_count.
+evaluate_labels : list of str or None, default=None
+    Entity types to describe; a pair is kept when either side's type is listed. None keeps
+    every pair.
+
+Returns
+-------
+Label2PredData
+    The instance's index, text and one Desc per pair of overlapping gold and predicted
+    entities.
+)doc") +
+      kGenerateErrors;
+  py::class_<EntityMiner>(module, "EntityMiner",
+                          class_doc("The \"ner\" miner: pairs gold and predicted entities by "
+                                    "their extents and describes each pair.")
+                              .c_str())
       .def(py::init<>())
       .def(
           "generate",
@@ -239,16 +344,19 @@ void bind_entity_miner(py::module_& module) {
             return miner.generate(gold[0], pred[0], number, counts, labels);
           },
           py::arg("label"), py::arg("prediction"), py::arg("id_"),
-          py::arg("entity2count") = py::none(), py::arg("evaluate_labels") = py::none());
+          py::arg("entity2count") = py::none(), py::arg("evaluate_labels") = py::none(),
+          generate_doc.c_str());
 }
 
-// The registry's keys are task types; any other value is simply not a key.
+// The registry's keys are task types. Another value is looked up as a dict would: a hashable
+// one is simply not a key, an unhashable one cannot be a key at all.
 std::string to_type_key(py::handle type_) {
-  if (!PyUnicode_Check(type_.ptr())) {
-    PyErr_SetObject(PyExc_KeyError, type_.ptr());
-    throw py::error_already_set();
+  if (PyUnicode_Check(type_.ptr())) return to_string(type_, "type_");
+  if (PyObject_Hash(type_.ptr()) == -1) {
+    PyErr_Clear();
+    throw TypeError("type_: unhashable type: '" + std::string(Py_TYPE(type_.ptr())->tp_name) + "'");
   }
-  return to_string(type_, "type_");
+  throw_key_error(type_);
 }
 
 // The shared object itself, so that every call returns the same Python object.
@@ -258,34 +366,89 @@ py::object shared_object(const Variant& tool) {
       [](auto* object) { return py::cast(object, py::return_value_policy::reference); }, tool);
 }
 
+constexpr const char* kLookupErrors = R"doc(
+Raises
+------
+KeyError
+    type_ is not a record task type (e.g. "dp", "srl", or "NER": keys are case-sensitive);
+    the key itself is the exception's argument.
+TypeError
+    type_ cannot be a key at all (an unhashable value such as a list).
+)doc";
+
 void bind_registry(py::module_& module) {
-  bind_mapper<EventMapper>(module, "EventMapper");
-  bind_mapper<RelationMapper>(module, "RelationMapper");
-  bind_mapper<EntityMapper>(module, "EntityMapper");
-  bind_mapper<AttributeMapper>(module, "AttributeMapper");
-  bind_mapper<CwsMapper>(module, "CwsMapper");
-  bind_mapper<PosMapper>(module, "PosMapper");
-  bind_miner<EventMiner>(module, "EventMiner");
-  bind_miner<RelationMiner>(module, "RelationMiner");
+  // The signatures are written by hand: pybind's would name the raw argument type.
+  py::options options;
+  options.disable_function_signatures();
+  bind_mapper<EventMapper>(module, "EventMapper",
+                           "The \"event\" mapper: trigger and argument tags.");
+  bind_mapper<RelationMapper>(module, "RelationMapper",
+                              "The \"relation\" mapper: one label per entity pair.");
+  bind_mapper<EntityMapper>(module, "EntityMapper",
+                            "The \"ner\" mapper: one BIO tag per character of the text.");
+  bind_mapper<AttributeMapper>(module, "AttributeMapper",
+                               "The \"attribute\" mapper: one label per entity and attribute.");
+  bind_mapper<CwsMapper>(module, "CwsMapper", "The \"cws\" mapper: the word spans of a text.");
+  bind_mapper<PosMapper>(module, "PosMapper",
+                         "The \"pos\" mapper: one BIO part-of-speech tag per character.");
+  bind_miner<EventMiner>(module, "EventMiner", "The \"event\" miner.");
+  bind_miner<RelationMiner>(module, "RelationMiner", "The \"relation\" miner.");
   bind_entity_miner(module);
-  bind_miner<AttributeMiner>(module, "AttributeMiner");
-  bind_miner<CwsMiner>(module, "CwsMiner");
-  bind_miner<PosMiner>(module, "PosMiner");
-  py::class_<Instrument>(module, "Instrument",
-                         "The task registry: the shared miner and mapper of each record task.")
+  bind_miner<AttributeMiner>(module, "AttributeMiner", "The \"attribute\" miner.");
+  bind_miner<CwsMiner>(module, "CwsMiner", "The \"cws\" miner.");
+  bind_miner<PosMiner>(module, "PosMiner", "The \"pos\" miner.");
+  static const std::string get_generator_doc = std::string(R"doc(get_generator(self, type_)
+--
+
+The shared miner of a record task type.
+
+Parameters
+----------
+type_ : str
+    "event", "relation", "ner", "attribute", "cws" or "pos".
+
+Returns
+-------
+EventMiner, RelationMiner, EntityMiner, AttributeMiner, CwsMiner or PosMiner
+    The same object on every call, from every Instrument.
+)doc") + kLookupErrors;
+  static const std::string get_convertor_doc = std::string(R"doc(get_convertor(self, type_)
+--
+
+The shared mapper of a record task type.
+
+Parameters
+----------
+type_ : str
+    "event", "relation", "ner", "attribute", "cws" or "pos".
+
+Returns
+-------
+EventMapper, RelationMapper, EntityMapper, AttributeMapper, CwsMapper or PosMapper
+    The same object on every call, from every Instrument.
+)doc") + kLookupErrors;
+  py::class_<Instrument>(module, "Instrument", R"doc(Instrument()
+--
+
+The task registry: the shared miner and mapper of each record task type.
+
+Parameters
+----------
+None; every Instrument shares one fixed table.
+)doc")
       .def(py::init<>())
       .def(
           "get_generator",
           [](const Instrument& registry, py::handle type_) {
             return shared_object(registry.get_generator(to_type_key(type_)));
           },
-          py::arg("type_"))
+          py::arg("type_"), get_generator_doc.c_str())
       .def(
           "get_convertor",
           [](const Instrument& registry, py::handle type_) {
             return shared_object(registry.get_convertor(to_type_key(type_)));
           },
-          py::arg("type_"));
+          py::arg("type_"), get_convertor_doc.c_str());
 }
 
 }  // namespace

@@ -30,8 +30,33 @@ py::list from_descs(const std::vector<Desc>& descs) {
 }
 
 void bind_desc(py::module_& module) {
-  py::class_<Desc>(module, "Desc",
-                   "One compared element: named fields in the order each was first set.")
+  py::class_<Desc>(
+      module, "Desc",
+      R"doc(Desc(pred_type=None, pred_desc=None, label_type=None, label_desc=None, error_type=None, is_right=0, other={})
+--
+
+One compared element of a badcase record: named fields in the order each was first set.
+
+Fields are read and written as attributes; reading a field that was never set raises
+AttributeError. Two Descs are equal when they hold the same fields with the same values, in
+any order. None stands for Const.NONE.
+
+Parameters
+----------
+pred_type, pred_desc, label_type, label_desc, error_type : JSON value, default=None
+    The first fields, in this order.
+is_right : JSON value, default=0
+    1 for a right element, 0 for a wrong one.
+other : JSON value, default={}
+    Anything else to keep with the element.
+
+Raises
+------
+TypeError
+    A value JSON cannot hold (a set, an object, a dict key that is not a str).
+ValueError
+    An integer beyond 64 bits or a float that is not finite.
+)doc")
       .def(py::init([](py::handle pred_type, py::handle pred_desc, py::handle label_type,
                        py::handle label_desc, py::handle error_type, py::handle is_right,
                        py::handle other) {
@@ -45,29 +70,56 @@ void bind_desc(py::module_& module) {
            py::arg("error_type") = py::none(), py::arg("is_right") = 0,
            py::arg("other") = py::dict())
       // Called only when ordinary lookup fails, so methods and dunders stay reachable.
-      .def("__getattr__",
-           [](const Desc& desc, const std::string& field) { return from_value(desc.get(field)); })
-      .def("__setattr__", [](Desc& desc, const std::string& field,
-                             py::handle value) { desc.set(field, to_value(value, field)); })
-      .def("__eq__",
-           [](const Desc& desc, py::handle other) -> py::object {
-             if (!py::isinstance<Desc>(other))
-               return py::reinterpret_borrow<py::object>(Py_NotImplemented);
-             return py::bool_(desc == other.cast<const Desc&>());
-           })
-      .def("__repr__", &Desc::to_string)
-      .def("__dir__",
-           [](const Desc& desc) {
-             py::list names;
-             for (const auto& [name, value] : desc.fields().items()) names.append(name);
-             return names;
-           })
+      .def(
+          "__getattr__",
+          [](const Desc& desc, const std::string& field) { return from_value(desc.get(field)); },
+          "__getattr__(self, field)\n--\n\nThe value of a field; AttributeError when unset.")
+      .def(
+          "__setattr__",
+          [](Desc& desc, const std::string& field, py::handle value) {
+            desc.set(field, to_value(value, field));
+          },
+          "__setattr__(self, field, value)\n--\n\nSets a field to a JSON value.")
+      .def(
+          "__eq__",
+          [](const Desc& desc, py::handle other) -> py::object {
+            if (!py::isinstance<Desc>(other))
+              return py::reinterpret_borrow<py::object>(Py_NotImplemented);
+            return py::bool_(desc == other.cast<const Desc&>());
+          },
+          "__eq__(self, other)\n--\n\nThe same fields with the same values, in any order.")
+      .def("__repr__", &Desc::to_string, "__repr__(self)\n--\n\nThe fields as text.")
+      .def(
+          "__dir__",
+          [](const Desc& desc) {
+            py::list names;
+            for (const auto& [name, value] : desc.fields().items()) names.append(name);
+            return names;
+          },
+          "__dir__(self)\n--\n\nThe names of the fields set so far, in order.")
       .attr("__hash__") = py::none();
 }
 
 void bind_label2preddata(py::module_& module) {
-  py::class_<Label2PredData>(module, "Label2PredData",
-                             "The badcase record of one instance: index, text and its Descs.")
+  py::class_<Label2PredData>(module, "Label2PredData", R"doc(Label2PredData(index, text, desc)
+--
+
+The badcase record of one instance: its index, its text and one Desc per compared element.
+
+Parameters
+----------
+index : int
+    The instance's position in the evaluated lists.
+text : str
+    The instance's text.
+desc : list of Desc
+    The compared elements. The attribute returns a copy: assign a new list to change it.
+
+Raises
+------
+TypeError
+    An argument of the wrong kind, naming it.
+)doc")
       .def(py::init([](py::handle index, py::handle text, py::handle desc) {
              return Label2PredData(to_int(index, "index"), to_string(text, "text"),
                                    to_descs(desc, "desc"));
@@ -83,14 +135,16 @@ void bind_label2preddata(py::module_& module) {
       .def_property(
           "desc", [](const Label2PredData& data) { return from_descs(data.desc); },
           [](Label2PredData& data, py::handle desc) { data.desc = to_descs(desc, "desc"); })
-      .def("__eq__",
-           [](const Label2PredData& data, py::handle other) -> py::object {
-             if (!py::isinstance<Label2PredData>(other)) {
-               return py::reinterpret_borrow<py::object>(Py_NotImplemented);
-             }
-             return py::bool_(data == other.cast<const Label2PredData&>());
-           })
-      .def("__repr__", &Label2PredData::to_string)
+      .def(
+          "__eq__",
+          [](const Label2PredData& data, py::handle other) -> py::object {
+            if (!py::isinstance<Label2PredData>(other)) {
+              return py::reinterpret_borrow<py::object>(Py_NotImplemented);
+            }
+            return py::bool_(data == other.cast<const Label2PredData&>());
+          },
+          "__eq__(self, other)\n--\n\nThe same index, text and Descs.")
+      .def("__repr__", &Label2PredData::to_string, "__repr__(self)\n--\n\nThe record as text.")
       .attr("__hash__") = py::none();
 }
 
@@ -110,6 +164,9 @@ void bind_constants(py::module_& module) {
 }  // namespace
 
 void bind_records(py::module_& module) {
+  // The signatures are written by hand: pybind's would name the raw argument type.
+  py::options options;
+  options.disable_function_signatures();
   bind_desc(module);
   bind_label2preddata(module);
   bind_constants(module);

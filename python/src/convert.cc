@@ -70,6 +70,16 @@ void throw_kind(std::string_view what, std::string_view expected, py::handle val
                   std::string(type_name(value)));
 }
 
+void set_key_error(py::handle key) {
+  py::tuple arguments = py::make_tuple(key);
+  PyErr_SetObject(PyExc_KeyError, arguments.ptr());
+}
+
+void throw_key_error(py::handle key) {
+  set_key_error(key);
+  throw py::error_already_set();
+}
+
 std::string element_name(std::string_view what, size_t index) {
   return std::string(what) + "[" + std::to_string(index) + "]";
 }

@@ -28,6 +28,11 @@ namespace py = pybind11;
 // Throws TypeError "<what>: expected <expected>, got <type of value>".
 [[noreturn]] void throw_kind(std::string_view what, std::string_view expected, py::handle value);
 
+// Sets Python's KeyError with `key` as its one argument, as a failed dict lookup does: a
+// tuple key stays whole instead of becoming the exception's arguments, None stays None.
+void set_key_error(py::handle key);
+[[noreturn]] void throw_key_error(py::handle key);
+
 // "<what>[<index>]", the name of one element in messages.
 std::string element_name(std::string_view what, size_t index);
 

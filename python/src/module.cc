@@ -10,7 +10,9 @@
 #include <string_view>
 
 #include "bindings.h"
+#include "convert.h"
 #include "nlpeval/core/errors.h"
+#include "nlpeval/core/version.h"
 
 namespace nlpeval::python {
 namespace {
@@ -48,7 +50,7 @@ void translate_error(std::exception_ptr thrown) {
     if (thrown) std::rethrow_exception(thrown);
   } catch (const KeyError& error) {
     // Python's KeyError carries the key alone, as a dict lookup does.
-    PyErr_SetObject(PyExc_KeyError, py::str(error.key()).ptr());
+    set_key_error(py::str(error.key()));
   } catch (const FileError& error) {
     PyErr_SetString(file_error_kind(error), error.what());
   } catch (const Error& error) {
@@ -64,6 +66,7 @@ PYBIND11_MODULE(_nlpeval, module) {
   module.doc() =
       "nlpeval: evaluation of NLP model predictions (ner, pos, cws, relation, "
       "attribute, event, dp, srl).";
+  module.attr("__version__") = std::string(nlpeval::version());
   py::register_exception_translator(&translate_error);
   bind_records(module);
   bind_evaluator(module);

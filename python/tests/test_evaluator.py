@@ -13,6 +13,7 @@ from conftest import read_jsonl
 GOLD = [{"text": "李明在北京", "entities": [{"offset": 3, "length": 2, "type": "LOC"}]}]
 PRED = [{"text": "李明在北京", "entities": [{"offset": 3, "length": 2, "type": "LOC"},
                                              {"offset": 0, "length": 2, "type": "PER"}]}]
+# The first keys, in this order; results may carry more after them.
 RESULT_KEYS = ["precision", "recall", "f1", "classification_report"]
 
 
@@ -23,7 +24,7 @@ def test_top_level_reexports_the_entry_functions():
 
 def test_evaluate_returns_the_scores_in_documented_key_order(capsys):
     result = nlpeval.evaluate("ner", GOLD, PRED, do_print=False)
-    assert list(result) == RESULT_KEYS
+    assert list(result)[:4] == RESULT_KEYS
     assert result["precision"] == 0.5
     assert result["recall"] == 1.0
     assert result["f1"] == pytest.approx(2 / 3)
@@ -66,7 +67,7 @@ def test_every_record_task_from_files_and_from_dicts(examples, task, tmp_path):
     badcase = tmp_path / "bad.xlsx"
     from_files = nlpeval.evaluate_file(task, str(gold), str(pred), badcase_file=str(badcase),
                                        do_print=False)
-    assert list(from_files) == RESULT_KEYS
+    assert list(from_files)[:4] == RESULT_KEYS
     assert badcase.stat().st_size > 0
     from_dicts = nlpeval.evaluate(task, read_jsonl(gold), read_jsonl(pred), do_print=False)
     assert from_dicts == from_files
