@@ -12,6 +12,7 @@
 #include "nlpeval/core/errors.h"
 #include "nlpeval/evaluator/evaluator.h"
 #include "nlpeval/evaluator/miner_kinds.h"
+#include "watched_work.h"
 
 namespace nlpeval::python {
 namespace {
@@ -32,6 +33,17 @@ auto run_printing(bool prints, Work&& work) {
   PrintToPython print(prints);
   py::gil_scoped_release release;
   return work();
+}
+
+// Runs an evaluation as run_printing does, stoppable by Ctrl-C and with its warnings issued
+// as Python warnings.
+template <typename Options, typename Work>
+auto run_watched(Options& options, Work&& work) {
+  WatchedWork watched;
+  options.on_progress = watched.on_progress();
+  options.on_warning = watched.on_warning();
+  PrintToPython print(options.do_print);
+  return watched.run(work);
 }
 
 py::object from_result(const EvaluateResult& result) { return from_value(to_json(result)); }
@@ -57,7 +69,7 @@ py::object evaluate(py::handle type_, py::handle true_list, py::handle pred_list
   Records gold = to_records(true_list, "true_list");
   Records pred = to_records(pred_list, "pred_list");
   EvaluateResult result =
-      run_printing(options.do_print, [&] { return nlpeval::evaluate(type, gold, pred, options); });
+      run_watched(options, [&] { return nlpeval::evaluate(type, gold, pred, options); });
   return from_result(result);
 }
 
@@ -78,9 +90,8 @@ py::object evaluate_file(py::handle type_, py::handle true_file, py::handle pred
       .entity_count_file = to_string(entity_count_file, "entity_count_file"),
       .is_merge = to_bool(is_merge),
   };
-  EvaluateResult result = run_printing(options.do_print, [&] {
-    return nlpeval::evaluate_file(type, gold_file, predicted_file, options);
-  });
+  EvaluateResult result = run_watched(
+      options, [&] { return nlpeval::evaluate_file(type, gold_file, predicted_file, options); });
   return from_result(result);
 }
 
@@ -107,9 +118,26 @@ py::dict read_entity_count(py::handle entity_count_file) {
   return counts;
 }
 
+// A score as print_evaluate takes it: floats as they are, NaN and infinities included
+// (records refuse those), anything else as a record value that the library then checks.
+nlohmann::ordered_json to_printed_value(py::handle value, const char* key) {
+  if (PyFloat_Check(value.ptr())) return PyFloat_AsDouble(value.ptr());
+  return to_value(value, key);
+}
+
 void print_evaluate(py::handle score_json) {
   if (!PyDict_Check(score_json.ptr())) throw_kind("score_json", "dict", score_json);
-  nlohmann::ordered_json scores = to_value(score_json, "score_json");
+  // Only the four keys are read; every one is looked up before any is converted.
+  constexpr const char* kKeys[] = {"precision", "recall", "f1", "classification_report"};
+  std::vector<py::handle> values;
+  for (const char* key : kKeys) {
+    PyObject* value = PyDict_GetItemString(score_json.ptr(), key);
+    if (value == nullptr) throw_key_error(py::str(key));
+    values.emplace_back(value);
+  }
+  nlohmann::ordered_json scores = nlohmann::ordered_json::object();
+  for (size_t k = 0; k < values.size(); ++k)
+    scores[kKeys[k]] = to_printed_value(values[k], kKeys[k]);
   run_printing(true, [&] { nlpeval::print_evaluate(scores); });
 }
 
@@ -135,8 +163,10 @@ void generate_badcase(py::handle type_, py::handle label2preddataset, py::handle
   std::string file = to_string(badcase_file, "badcase_file");
   bool merge = to_bool(is_merge);
   std::string count_file = to_string(entity_count_file, "entity_count_file");
-  py::gil_scoped_release release;
-  nlpeval::generate_badcase(type, dataset, file, merge, count_file);
+  WatchedWork watched;
+  watched.run([&] {
+    nlpeval::generate_badcase(type, dataset, file, merge, count_file, watched.on_progress());
+  });
 }
 
 void bind_entry_functions(py::module_& module) {
