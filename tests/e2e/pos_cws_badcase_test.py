@@ -98,7 +98,7 @@ class CwsEndToEnd(SegmentTask):
         out = self.run_cli(example("cws", "gold"), example("cws", "pred"))
         self.assertEqual(out, "precision: 0.864\trecall: 0.795\tf1: 0.828\n\n")
         result = json.loads(self.run_cli(example("cws", "gold"), example("cws", "pred"), "--json"))
-        self.assertEqual(list(result), ["precision", "recall", "f1", "classification_report"])
+        self.assertEqual(list(result)[:4], ["precision", "recall", "f1", "classification_report"])
         self.assertEqual(result["classification_report"], "")
 
     def test_badcase_rows_show_boundary_errors(self):
