@@ -320,20 +320,25 @@ Scores micro_scores(const Counts& counts) {
   return scores_of(total(counts.tp), total(counts.pred), total(counts.truth));
 }
 
-// Mean of the per-label scores; weighted by support unless `by_support` is false.
+// Mean of the per-label scores; weighted by support unless `by_support` is false. Summed as
+// numpy sums (pairwise_sum), so that the averages equal scikit-learn's to the last bit.
 Scores mean_scores(const Counts& counts, bool by_support) {
-  Scores sum;
-  double weight_sum = 0.0;
-  for (size_t i = 0; i < counts.tp.size(); ++i) {
+  const size_t size = counts.tp.size();
+  std::vector<double> precisions(size);
+  std::vector<double> recalls(size);
+  std::vector<double> f1s(size);
+  double weight_sum = 0.0;  // of integers: exact in any order
+  for (size_t i = 0; i < size; ++i) {
     Scores label = scores_of(counts.tp[i], counts.pred[i], counts.truth[i]);
     double weight = by_support ? static_cast<double>(counts.truth[i]) : 1.0;
-    sum.precision += weight * label.precision;
-    sum.recall += weight * label.recall;
-    sum.f1 += weight * label.f1;
+    precisions[i] = by_support ? label.precision * weight : label.precision;
+    recalls[i] = by_support ? label.recall * weight : label.recall;
+    f1s[i] = by_support ? label.f1 * weight : label.f1;
     weight_sum += weight;
   }
   if (weight_sum == 0.0) return Scores{};
-  return Scores{sum.precision / weight_sum, sum.recall / weight_sum, sum.f1 / weight_sum};
+  return Scores{pairwise_sum(precisions) / weight_sum, pairwise_sum(recalls) / weight_sum,
+                pairwise_sum(f1s) / weight_sum};
 }
 
 Scores average_scores(const Counts& counts, Average average) {

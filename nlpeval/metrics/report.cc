@@ -66,4 +66,28 @@ std::string format_report(const std::vector<ReportRow>& labels,
   return out;
 }
 
+double pairwise_sum(std::span<const double> values) {
+  constexpr size_t kBlock = 128;
+  if (values.size() < 8) {
+    double sum = 0.0;
+    for (double value : values) sum += value;
+    return sum;
+  }
+  if (values.size() <= kBlock) {
+    double partial[8];
+    std::copy_n(values.begin(), 8, partial);
+    size_t i = 8;
+    for (; i + 8 <= values.size(); i += 8) {
+      for (size_t j = 0; j < 8; ++j) partial[j] += values[i + j];
+    }
+    double sum = ((partial[0] + partial[1]) + (partial[2] + partial[3])) +
+                 ((partial[4] + partial[5]) + (partial[6] + partial[7]));
+    for (; i < values.size(); ++i) sum += values[i];
+    return sum;
+  }
+  size_t half = values.size() / 2;
+  half -= half % 8;
+  return pairwise_sum(values.first(half)) + pairwise_sum(values.subspan(half));
+}
+
 }  // namespace nlpeval::metrics

@@ -239,33 +239,6 @@ ReportRow micro_average(const std::vector<TypeCounts>& rows) {
   return scored_row("micro avg", correct, pred_count, true_count);
 }
 
-// Sums the way the reference scorers' arrays sum: in order below 8 values, in 8 interleaved
-// partial sums up to 128, halving above. Only the last bit can differ from a plain loop, but
-// that bit decides a value that lies on a rounding tie.
-double pairwise_sum(std::span<const double> values) {
-  constexpr size_t kBlock = 128;
-  if (values.size() < 8) {
-    double sum = 0.0;
-    for (double value : values) sum += value;
-    return sum;
-  }
-  if (values.size() <= kBlock) {
-    double partial[8];
-    std::copy_n(values.begin(), 8, partial);
-    size_t i = 8;
-    for (; i + 8 <= values.size(); i += 8) {
-      for (size_t j = 0; j < 8; ++j) partial[j] += values[i + j];
-    }
-    double sum = ((partial[0] + partial[1]) + (partial[2] + partial[3])) +
-                 ((partial[4] + partial[5]) + (partial[6] + partial[7]));
-    for (; i < values.size(); ++i) sum += values[i];
-    return sum;
-  }
-  size_t half = values.size() / 2;
-  half -= half % 8;
-  return pairwise_sum(values.first(half)) + pairwise_sum(values.subspan(half));
-}
-
 // The plain or support-weighted mean of one column of `rows`; 0 when the weights sum to 0.
 double mean(const std::vector<ReportRow>& rows, double ReportRow::*column, bool weighted) {
   std::vector<double> terms;

@@ -80,3 +80,28 @@ def test_reports_are_byte_equal_to_sklearn():
         expected = sklearn_report(gold, pred, labels, digits)
         assert metrics.classification_report(gold, pred, labels=labels,
                                               digits=digits) == expected, (seed, labels, digits)
+
+
+def many_label_case(rng):
+    """8 to 40 labels, where numpy's pairwise summation of the averages can differ from a
+    left-to-right sum in the last bit, and so in the last printed digit."""
+    alphabet = [f"L{k}" for k in range(rng.randint(8, 40))]
+    size = rng.randint(len(alphabet), 4 * len(alphabet))
+    gold = [rng.choice(alphabet) for _ in range(size)]
+    pred = [g if rng.random() < 0.6 else rng.choice(alphabet) for g in gold]
+    return gold, pred
+
+
+def test_averages_over_many_labels_are_bit_equal_to_sklearn():
+    for seed in range(500):
+        rng = random.Random(seed + 5000)
+        gold, pred = many_label_case(rng)
+        digits = rng.choice([2, 2, 3])
+        assert metrics.classification_report(gold, pred, digits=digits) == sklearn_report(
+            gold, pred, None, digits), seed
+        for average in ("macro", "weighted"):
+            for ours, theirs in [(metrics.precision_score, sklearn_metrics.precision_score),
+                                 (metrics.recall_score, sklearn_metrics.recall_score),
+                                 (metrics.f1_score, sklearn_metrics.f1_score)]:
+                expected = quietly(theirs, gold, pred, average=average, zero_division=0)
+                assert ours(gold, pred, average=average) == expected, (seed, average)

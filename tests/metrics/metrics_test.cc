@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "nlpeval/core/errors.h"
+#include "nlpeval/metrics/report.h"
 #include "test_support.h"
 
 namespace nlpeval::metrics {
@@ -310,6 +311,37 @@ TEST(LabelTally, AnIdWithoutANameIsAnIndexError) {
   const std::vector<uint32_t> predicted = {1, 2};
   EXPECT_THAT(message_of<IndexError>([&] { LabelTally(names, gold, predicted); }),
               HasSubstr("label id 2"));
+}
+
+}  // namespace
+}  // namespace nlpeval::metrics
+
+namespace nlpeval::metrics {
+namespace {
+
+// Eight labels whose macro F1 lies on a rounding tie of two decimals: summed left to right it
+// prints 0.48, summed pairwise as numpy (and so scikit-learn) sums it prints 0.47.
+TEST(FlatAverages, AreSummedPairwiseAsNumpySums) {
+  const std::vector<std::string> gold = {"L2", "L0", "L2", "L4", "L1", "L1", "L6",
+                                         "L1", "L6", "L2", "L3", "L5", "L3", "L0",
+                                         "L1", "L3", "L7", "L2", "L2", "L5"};
+  const std::vector<std::string> pred = {"L2", "L0", "L2", "L5", "L4", "L1", "L2",
+                                         "L1", "L1", "L2", "L5", "L0", "L4", "L1",
+                                         "L1", "L3", "L7", "L2", "L5", "L5"};
+  const std::string report = classification_report(gold, pred);
+  EXPECT_NE(report.find("   macro avg       0.52      0.49      0.47        20\n"),
+            std::string::npos)
+      << report;
+  const std::vector<double> f1s = {0.5, 2.0 / 3, 0.8, 0.5, 0.0, 1.0 / 3, 0.0, 1.0};
+  EXPECT_EQ(f1_score(gold, pred, std::nullopt, "macro"), pairwise_sum(f1s) / 8);
+}
+
+TEST(PairwiseSum, SumsInEightPartialSumsFromEightValuesOn) {
+  const std::vector<double> seven = {1e16, 1, 1, 1, 1, 1, 1};
+  EXPECT_EQ(pairwise_sum(seven), 1e16);  // in order: each 1 is lost against 1e16
+  const std::vector<double> eight = {1e16, 1, 1, 1, 1, 1, 1, 1};
+  EXPECT_EQ(pairwise_sum(eight), 1e16 + 6);  // the ones meet each other first
+  EXPECT_EQ(pairwise_sum({}), 0.0);
 }
 
 }  // namespace
