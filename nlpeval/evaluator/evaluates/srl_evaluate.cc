@@ -403,7 +403,8 @@ class SentenceProps {
   }
 
   // Turns the phrases of one column into arguments: a "C-X" phrase becomes a further piece of
-  // the last "X" that starts before it, or an argument "C-X" of its own when there is none.
+  // the last "X" that starts before it; with none before it, it starts an argument "X" itself,
+  // as the CoNLL-2005 scorer reads it.
   // Phrases are taken by base type, then by position, so the pieces of an argument follow
   // each other.
   void build_arguments() {
@@ -424,12 +425,11 @@ class SentenceProps {
         group = base_type(phrase.type);
         group_has_base = false;
       }
-      const bool continues = is_continuation(phrase.type);
-      if (continues && group_has_base) {
+      if (is_continuation(phrase.type) && group_has_base) {
         ++arguments_.back().piece_count;
       } else {
-        arguments_.push_back({phrase.type, pieces_.size(), 1});
-        group_has_base = group_has_base || !continues;
+        arguments_.push_back({base_type(phrase.type), pieces_.size(), 1});
+        group_has_base = true;
       }
       pieces_.push_back(phrase.tokens);
     }

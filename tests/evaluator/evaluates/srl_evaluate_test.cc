@@ -204,14 +204,21 @@ TEST(SrlEvaluate, ContinuationsJoinTheLastArgumentOfTheirBaseType) {
   EXPECT_EQ(wrong.perfect_propositions, 0);
 }
 
-TEST(SrlEvaluate, AContinuationWithoutItsBaseIsATypeOfItsOwn) {
-  const std::string gold = "-\t(A1*)\nsay\t(V*)\n-\t*\n";
-  SrlResult result = score(gold, "-\t*\nsay\t(V*)\n-\t(C-A1*)\n");
-  expect_counts(counts_of(result, "A1"), 0, 0, 1);
-  expect_counts(counts_of(result, "C-A1"), 0, 1, 0);
-  // A continuation before its base does not continue it.
-  result = score("-\t(C-A1*)\nsay\t(V*)\n-\t(A1*)\n", "-\t(C-A1*)\nsay\t(V*)\n-\t(A1*)\n");
-  EXPECT_THAT(types_of(result), ElementsAre("A1", "C-A1"));
+TEST(SrlEvaluate, AContinuationWithoutItsBaseIsScoredAsItsBaseType) {
+  // As the CoNLL-2005 scorer reads it: a "C-A1" with no "A1" before it starts an "A1".
+  SrlResult alone = score("-\t(C-A1*)\nsay\t(V*)\n", "-\t(A1*)\nsay\t(V*)\n");
+  expect_counts(counts_of(alone, "A1"), 1, 0, 0);
+  EXPECT_THAT(types_of(alone), ElementsAre("A1"));
+
+  SrlResult moved = score("-\t(A1*)\nsay\t(V*)\n-\t*\n", "-\t*\nsay\t(V*)\n-\t(C-A1*)\n");
+  expect_counts(counts_of(moved, "A1"), 0, 1, 1);
+  EXPECT_THAT(types_of(moved), ElementsAre("A1"));
+
+  // A continuation before its base starts an argument of its own; the base a second one.
+  SrlResult before = score("-\t(C-A1*)\nsay\t(V*)\n-\t(A1*)\n-\t(C-A1*)\n",
+                           "-\t(A1*)\nsay\t(V*)\n-\t(A1*)\n-\t(C-A1*)\n");
+  expect_counts(counts_of(before, "A1"), 2, 0, 0);
+  EXPECT_THAT(types_of(before), ElementsAre("A1"));
 }
 
 TEST(SrlEvaluate, NestedAndTypedClosingBracketsAreRead) {
