@@ -379,31 +379,30 @@ void check_digits(int digits) {
   if (digits < 0) throw ValueError("digits must not be negative, got " + std::to_string(digits));
 }
 
-std::string report_of(const ScoredLabels& scored, int digits) {
+ReportRows rows_of(const ScoredLabels& scored) {
   const Counts& counts = scored.counts;
-
-  std::vector<ReportRow> rows;
-  rows.reserve(scored.names.size());
+  ReportRows rows;
+  rows.labels.reserve(scored.names.size());
   for (size_t i = 0; i < scored.names.size(); ++i) {
     Scores label = scores_of(counts.tp[i], counts.pred[i], counts.truth[i]);
-    rows.push_back(ReportRow{std::string(scored.names[i]), label.precision, label.recall, label.f1,
-                             counts.truth[i]});
+    rows.labels.push_back(ReportRow{std::string(scored.names[i]), label.precision, label.recall,
+                                    label.f1, counts.truth[i]});
   }
   int64_t support = total(counts.truth);
-  std::vector<ReportRow> averages = {
+  rows.averages = {
       average_row(scored.names_data_labels ? "accuracy" : "micro avg", micro_scores(counts),
                   support),
       average_row("macro avg", mean_scores(counts, false), support),
       average_row("weighted avg", mean_scores(counts, true), support),
   };
-  return format_report(rows, averages, digits);
+  return rows;
 }
 
 template <typename Labels>
 std::string report(const Labels& y_true, const Labels& y_pred,
                    const std::optional<std::vector<std::string>>& labels, int digits) {
   check_digits(digits);
-  return report_of(count_labels(y_true, y_pred, labels), digits);
+  return format_report(rows_of(count_labels(y_true, y_pred, labels)), digits);
 }
 
 }  // namespace
@@ -453,7 +452,12 @@ double LabelTally::f1_score(const std::optional<std::vector<std::string>>& label
 std::string LabelTally::classification_report(const std::optional<std::vector<std::string>>& labels,
                                               int digits) const {
   check_digits(digits);
-  return report_of(scored_labels(data_->counts, labels), digits);
+  return format_report(classification_report_rows(labels), digits);
+}
+
+ReportRows LabelTally::classification_report_rows(
+    const std::optional<std::vector<std::string>>& labels) const {
+  return rows_of(scored_labels(data_->counts, labels));
 }
 
 double precision_score(const std::vector<std::string>& y_true,
@@ -484,6 +488,12 @@ std::string classification_report(const std::vector<std::string>& y_true,
                                   const std::optional<std::vector<std::string>>& labels,
                                   int digits) {
   return report(y_true, y_pred, labels, digits);
+}
+
+ReportRows classification_report_rows(const std::vector<std::string>& y_true,
+                                      const std::vector<std::string>& y_pred,
+                                      const std::optional<std::vector<std::string>>& labels) {
+  return rows_of(count_labels(y_true, y_pred, labels));
 }
 
 double views::precision_score(views::Labels y_true, views::Labels y_pred,

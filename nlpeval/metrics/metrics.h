@@ -28,6 +28,8 @@
 #include <string_view>
 #include <vector>
 
+#include "nlpeval/metrics/report.h"
+
 namespace nlpeval::metrics {
 
 double precision_score(const std::vector<std::string>& y_true,
@@ -57,6 +59,11 @@ double accuracy_score(const std::vector<std::string>& y_true,
 std::string classification_report(
     const std::vector<std::string>& y_true, const std::vector<std::string>& y_pred,
     const std::optional<std::vector<std::string>>& labels = std::nullopt, int digits = 2);
+
+// The same report as numbers (report.h): the label rows and the three average rows.
+ReportRows classification_report_rows(
+    const std::vector<std::string>& y_true, const std::vector<std::string>& y_pred,
+    const std::optional<std::vector<std::string>>& labels = std::nullopt);
 
 // The same five over views of labels kept elsewhere, for callers that score a selection of
 // positions without copying the labels (the character-level metrics do). A namespace of their
@@ -109,6 +116,8 @@ class LabelTally {
                   std::string_view average) const;
   std::string classification_report(const std::optional<std::vector<std::string>>& labels,
                                     int digits) const;
+  ReportRows classification_report_rows(
+      const std::optional<std::vector<std::string>>& labels) const;
 
  private:
   struct Data;

@@ -66,6 +66,19 @@ std::string format_report(const std::vector<ReportRow>& labels,
   return out;
 }
 
+std::vector<LabelScore> label_scores(const ReportRows& rows) {
+  std::vector<LabelScore> scores;
+  scores.reserve(rows.labels.size());
+  for (const ReportRow& row : rows.labels) {
+    scores.push_back({row.name, row.precision, row.recall, row.f1, row.support});
+  }
+  return scores;
+}
+
+std::string format_report(const ReportRows& rows, int digits) {
+  return format_report(rows.labels, rows.averages, digits);
+}
+
 double pairwise_sum(std::span<const double> values) {
   constexpr size_t kBlock = 128;
   if (values.size() < 8) {

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "nlpeval/core/score_result.h"
+
 namespace nlpeval::metrics {
 
 struct ReportRow {
@@ -20,12 +22,23 @@ struct ReportRow {
   int64_t support = 0;
 };
 
+// A classification report as numbers: one row per label, then the average rows ("accuracy"
+// or "micro avg", "macro avg", "weighted avg"), from which its text is laid out.
+struct ReportRows {
+  std::vector<ReportRow> labels;
+  std::vector<ReportRow> averages;
+};
+
+// The label rows as the scores of a result carry them.
+std::vector<LabelScore> label_scores(const ReportRows& rows);
+
 // Lays out `labels` and then `averages`. The name column is as wide as the longest name (in
 // code points), "weighted avg" (12) and `digits`, whichever is largest. Values show `digits`
 // decimals, rounded half to even on the exact binary value. An average row named "accuracy"
 // leaves its precision and recall cells blank.
 std::string format_report(const std::vector<ReportRow>& labels,
                           const std::vector<ReportRow>& averages, int digits);
+std::string format_report(const ReportRows& rows, int digits);
 
 // Sums as numpy sums an array, so that averages equal the reference scorers' to the last bit:
 // in order below 8 values, in 8 interleaved partial sums up to 128, halving above. Only the

@@ -258,16 +258,16 @@ ReportRow mean_row(std::string name, const std::vector<ReportRow>& rows, int64_t
           mean(rows, &ReportRow::recall, weighted), mean(rows, &ReportRow::f1, weighted), support};
 }
 
-std::string report_of(const std::vector<TypeCounts>& counts, int digits) {
-  std::vector<ReportRow> rows;
-  rows.reserve(counts.size());
+ReportRows rows_of(const std::vector<TypeCounts>& counts) {
+  ReportRows rows;
+  rows.labels.reserve(counts.size());
   for (const TypeCounts& row : counts) {
-    rows.push_back(scored_row(row.type, row.correct, row.pred_count, row.true_count));
+    rows.labels.push_back(scored_row(row.type, row.correct, row.pred_count, row.true_count));
   }
   ReportRow micro = micro_average(counts);
-  std::vector<ReportRow> averages = {micro, mean_row("macro avg", rows, micro.support, false),
-                                     mean_row("weighted avg", rows, micro.support, true)};
-  return format_report(rows, averages, digits);
+  rows.averages = {micro, mean_row("macro avg", rows.labels, micro.support, false),
+                   mean_row("weighted avg", rows.labels, micro.support, true)};
+  return rows;
 }
 
 }  // namespace
@@ -427,7 +427,7 @@ std::string classification_report(const std::vector<TagSequence>& y_true,
                                   const std::vector<TagSequence>& y_pred,
                                   const std::optional<std::vector<std::string>>& labels,
                                   int digits) {
-  return report_of(scored_rows(y_true, y_pred, labels), digits);
+  return format_report(rows_of(scored_rows(y_true, y_pred, labels)), digits);
 }
 
 ScoreResult score(const std::vector<TagSequence>& y_true, const std::vector<TagSequence>& y_pred,
@@ -437,9 +437,17 @@ ScoreResult score(const std::vector<TagSequence>& y_true, const std::vector<TagS
 
 ScoreResult score_counts(std::vector<TypeCounts> counts,
                          const std::optional<std::vector<std::string>>& labels, int digits) {
-  std::vector<TypeCounts> rows = select_rows(std::move(counts), labels);
-  ReportRow micro = micro_average(rows);
-  return {micro.precision, micro.recall, micro.f1, report_of(rows, digits)};
+  const ReportRows rows = rows_of(select_rows(std::move(counts), labels));
+  const ReportRow& micro = rows.averages[0];
+  ScoreResult result{micro.precision, micro.recall, micro.f1, format_report(rows, digits)};
+  result.per_label = label_scores(rows);
+  return result;
+}
+
+ReportRows classification_report_rows(const std::vector<TagSequence>& y_true,
+                                      const std::vector<TagSequence>& y_pred,
+                                      const std::optional<std::vector<std::string>>& labels) {
+  return rows_of(scored_rows(y_true, y_pred, labels));
 }
 
 }  // namespace nlpeval::metrics::seq

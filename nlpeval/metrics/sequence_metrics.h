@@ -39,6 +39,7 @@
 
 #include "nlpeval/core/score_result.h"
 #include "nlpeval/core/tag_vocabulary.h"
+#include "nlpeval/metrics/report.h"
 
 namespace nlpeval::metrics::seq {
 
@@ -90,7 +91,14 @@ std::string classification_report(
     const std::vector<TagSequence>& y_true, const std::vector<TagSequence>& y_pred,
     const std::optional<std::vector<std::string>>& labels = std::nullopt, int digits = 2);
 
-// Precision, recall, F1 and the report together, reading the data once.
+// The same report as numbers: the label rows, then "micro avg", "macro avg" and
+// "weighted avg".
+ReportRows classification_report_rows(
+    const std::vector<TagSequence>& y_true, const std::vector<TagSequence>& y_pred,
+    const std::optional<std::vector<std::string>>& labels = std::nullopt);
+
+// Precision, recall, F1 and the report together, reading the data once; the result's
+// per_label holds the report's label rows.
 ScoreResult score(const std::vector<TagSequence>& y_true, const std::vector<TagSequence>& y_pred,
                   const std::optional<std::vector<std::string>>& labels = std::nullopt,
                   int digits = 2);

@@ -47,6 +47,32 @@ void def_averaged(py::module_& module, const char* name, AveragedScore score, co
 
 using Report = std::string (*)(const Labels&, const Labels&, const OptionalLabels&, int);
 
+// {"precision": .., "recall": .., "f1-score": .., "support": ..}, as both reference scorers
+// write a row.
+py::dict row_dict(const metrics::ReportRow& row) {
+  py::dict values;
+  values["precision"] = row.precision;
+  values["recall"] = row.recall;
+  values["f1-score"] = row.f1;
+  values["support"] = row.support;
+  return values;
+}
+
+// The report as scikit-learn's and seqeval's output_dict lay it out: the label rows by name,
+// then the average rows. An "accuracy" row is a number there, not a row.
+py::dict report_dict(const metrics::ReportRows& rows) {
+  py::dict report;
+  for (const metrics::ReportRow& row : rows.labels) report[py::str(row.name)] = row_dict(row);
+  for (const metrics::ReportRow& row : rows.averages) {
+    if (row.name == "accuracy") {
+      report["accuracy"] = row.precision;
+    } else {
+      report[py::str(row.name)] = row_dict(row);
+    }
+  }
+  return report;
+}
+
 void def_report(py::module_& module, const char* name, Report report, const char* doc) {
   module.def(
       name,
@@ -61,6 +87,21 @@ void def_report(py::module_& module, const char* name, Report report, const char
       doc);
 }
 
+// A flat report, as text or as scikit-learn's dict.
+py::object flat_report(py::handle y_true, py::handle y_pred, py::handle labels, py::handle digits,
+                       py::handle output_dict) {
+  Labels gold = to_strings(y_true, "y_true");
+  Labels pred = to_strings(y_pred, "y_pred");
+  OptionalLabels chosen = to_optional_strings(labels, "labels");
+  int places = to_digits(digits);
+  if (!to_bool(output_dict)) {
+    return py::str(
+        without_gil([&] { return metrics::classification_report(gold, pred, chosen, places); }));
+  }
+  return report_dict(
+      without_gil([&] { return metrics::classification_report_rows(gold, pred, chosen); }));
+}
+
 void bind_flat(py::module_ module) {
   def_averaged(module, "precision_score", &metrics::precision_score, "TP / predicted count.");
   def_averaged(module, "recall_score", &metrics::recall_score, "TP / support.");
@@ -73,7 +114,8 @@ void bind_flat(py::module_ module) {
         return without_gil([&] { return metrics::accuracy_score(gold, pred); });
       },
       py::arg("y_true"), py::arg("y_pred"), "The share of positions where the labels agree.");
-  def_report(module, "classification_report", &metrics::classification_report,
+  module.def("classification_report", &flat_report, py::arg("y_true"), py::arg("y_pred"),
+             py::arg("labels") = py::none(), py::arg("digits") = 2, py::arg("output_dict") = false,
              "Per-label precision, recall, F1 and support, then the averages.");
   module.def(
       "plot_confusion_matrix",
@@ -111,15 +153,21 @@ void bind_sequence(py::module_ module) {
   def_sequence_score(module, "f1_score", &metrics::seq::f1_score);
   module.def(
       "classification_report",
-      [](py::handle y_true, py::handle y_pred, py::handle labels, py::handle digits) {
+      [](py::handle y_true, py::handle y_pred, py::handle labels, py::handle digits,
+         py::handle output_dict) -> py::object {
         Sequences gold = to_sequences(y_true, "y_true");
         Sequences pred = to_sequences(y_pred, "y_pred");
         OptionalLabels chosen = to_optional_strings(labels, "labels");
         int places = to_digits(digits);
-        return without_gil(
-            [&] { return metrics::seq::classification_report(gold, pred, chosen, places); });
+        if (!to_bool(output_dict)) {
+          return py::str(without_gil(
+              [&] { return metrics::seq::classification_report(gold, pred, chosen, places); }));
+        }
+        return report_dict(without_gil(
+            [&] { return metrics::seq::classification_report_rows(gold, pred, chosen); }));
       },
-      py::arg("y_true"), py::arg("y_pred"), py::arg("labels") = py::none(), py::arg("digits") = 2);
+      py::arg("y_true"), py::arg("y_pred"), py::arg("labels") = py::none(), py::arg("digits") = 2,
+      py::arg("output_dict") = false);
 }
 
 void bind_char(py::module_ module) {

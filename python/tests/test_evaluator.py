@@ -77,7 +77,7 @@ def test_dp_and_srl_results(examples, capsys):
     dp = nlpeval.evaluate_file("dp", str(examples / "dp/gold.conll"),
                                str(examples / "dp/pred.conll"))
     assert list(dp) == ["UAS", "LAS", "classification"]
-    assert list(dp["classification"][0]) == ["item", "uas", "las"]
+    assert list(dp["classification"][0]) == ["item", "uas", "las", "support"]
     assert capsys.readouterr().out.startswith("UAS: %.3f\tLAS: %.3f\n" % (dp["UAS"], dp["LAS"]))
     srl = nlpeval.evaluate_file("srl", str(examples / "srl/gold.props"),
                                 str(examples / "srl/pred.props"))

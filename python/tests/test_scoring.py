@@ -60,7 +60,8 @@ def test_cws_score():
 def test_dp_score_prints_the_table(capsys):
     result = scoring.dp_score(LINES, LINES)
     assert result == {"UAS": 1.0, "LAS": 1.0, "classification": [
-        {"item": "nsubj", "uas": 1.0, "las": 1.0}, {"item": "root", "uas": 1.0, "las": 1.0}]}
+        {"item": "nsubj", "uas": 1.0, "las": 1.0, "support": 1},
+        {"item": "root", "uas": 1.0, "las": 1.0, "support": 1}]}
     assert capsys.readouterr().out == ("UAS: 1.000\tLAS: 1.000\n\tUAS\tLAS\tsupport\n"
                                        "nsubj\t1.000\t1.000\t1\nroot\t1.000\t1.000\t1\n")
     assert scoring.dp_score(LINES, LINES, do_print=False) == result

@@ -105,3 +105,15 @@ def test_averages_over_many_labels_are_bit_equal_to_sklearn():
                                  (metrics.f1_score, sklearn_metrics.f1_score)]:
                 expected = quietly(theirs, gold, pred, average=average, zero_division=0)
                 assert ours(gold, pred, average=average) == expected, (seed, average)
+
+
+def test_report_dicts_equal_sklearn_output_dict():
+    for gold, pred, seed in CASES[:150]:
+        labels = random_labels(random.Random(seed + 3000), gold, pred)
+        expected = quietly(sklearn_metrics.classification_report, gold, pred, labels=labels,
+                           output_dict=True, zero_division=0)
+        ours = metrics.classification_report(gold, pred, labels=labels, output_dict=True)
+        assert list(ours) == list(expected), seed
+        assert ours == expected, seed
+        # Numbers of Python's own kinds, as scikit-learn's .item() gives them.
+        assert all(type(row["support"]) is int for row in ours.values() if isinstance(row, dict))

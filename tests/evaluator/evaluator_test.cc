@@ -196,8 +196,8 @@ TEST(EvaluateDp, ScoresCallerLinesAndPrintsTheTable) {
   const DpResult& dp = std::get<DpResult>(result);
   EXPECT_EQ(dp.LAS, 0.5);
   EXPECT_EQ(to_json(result).dump(),
-            R"({"UAS":1.0,"LAS":0.5,"classification":[{"item":"nsubj","uas":1.0,"las":0.0},)"
-            R"({"item":"root","uas":1.0,"las":1.0}]})");
+            R"({"UAS":1.0,"LAS":0.5,"classification":[{"item":"nsubj","uas":1.0,"las":0.0,)"
+            R"("support":1},{"item":"root","uas":1.0,"las":1.0,"support":1}]})");
 }
 
 TEST(EvaluateDp, RecordsMustBeStrings) {

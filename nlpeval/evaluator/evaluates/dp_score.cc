@@ -256,7 +256,8 @@ std::string format_table(const DpResult& result, const LabelTable& table) {
 nlohmann::ordered_json DpResult::to_json() const {
   nlohmann::ordered_json labels = nlohmann::ordered_json::array();
   for (const DpLabelScore& score : classification) {
-    labels.push_back({{"item", score.item}, {"uas", score.uas}, {"las", score.las}});
+    labels.push_back(
+        {{"item", score.item}, {"uas", score.uas}, {"las", score.las}, {"support", score.support}});
   }
   nlohmann::ordered_json json;
   json["UAS"] = UAS;
@@ -334,9 +335,9 @@ DpResult dp_score(const ConllLines& y_true, const ConllLines& y_pred, bool do_pr
   result.classification.reserve(table.size());
   for (size_t slot = 0; slot < table.size(); ++slot) {
     const Hits& hits = table.hits(slot);
-    result.classification.push_back({std::string(table.label(slot)),
-                                     ratio(hits.unlabelled, hits.support),
-                                     ratio(hits.labelled, hits.support)});
+    result.classification.push_back(
+        {std::string(table.label(slot)), ratio(hits.unlabelled, hits.support),
+         ratio(hits.labelled, hits.support), static_cast<int64_t>(hits.support)});
   }
   if (do_print) std::cout << format_table(result, table);
   return result;

@@ -12,6 +12,7 @@
 // CoNLL-U files fill the last two columns (DEPS, MISC), so their lines are token lines only
 // once those columns are blanked to "_".
 
+#include <cstdint>
 #include <nlohmann/json.hpp>
 #include <string>
 #include <string_view>
@@ -27,6 +28,7 @@ struct DpLabelScore {
   std::string item;
   double uas = 0.0;
   double las = 0.0;
+  int64_t support = 0;  // the scored gold lines of the label
 };
 
 struct DpResult {
@@ -35,8 +37,8 @@ struct DpResult {
   // One entry per gold relation label, in order of first appearance in the gold lines.
   std::vector<DpLabelScore> classification;
 
-  // {"UAS": .., "LAS": .., "classification": [{"item": .., "uas": .., "las": ..}, ...]},
-  // keys in that order.
+  // {"UAS": .., "LAS": .., "classification": [{"item": .., "uas": .., "las": .., "support": ..},
+  // ...]}, keys in that order.
   nlohmann::ordered_json to_json() const;
 };
 

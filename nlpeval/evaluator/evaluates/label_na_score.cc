@@ -5,6 +5,7 @@
 
 #include "nlpeval/metrics/confusion_matrix.h"
 #include "nlpeval/metrics/metrics.h"
+#include "nlpeval/metrics/report.h"
 
 namespace nlpeval {
 namespace {
@@ -35,7 +36,9 @@ ScoreResult score_tally(const metrics::LabelTally& tally, bool do_na,
   result.precision = tally.precision_score(all_labels, "micro");
   result.recall = tally.recall_score(all_labels, "micro");
   result.f1 = tally.f1_score(all_labels, "micro");
-  result.classification_report = tally.classification_report(all_labels, 2);
+  const metrics::ReportRows rows = tally.classification_report_rows(all_labels);
+  result.classification_report = metrics::format_report(rows, 2);
+  result.per_label = metrics::label_scores(rows);
   if (do_plot && !do_plot->empty()) plot(plot_columns(std::move(all_labels)), *do_plot);
   return result;
 }

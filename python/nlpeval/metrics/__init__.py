@@ -194,15 +194,14 @@ def classification_report(y_true: Sequence[Any], y_pred: Sequence[Any],
     TypeError
         An argument or a label of the wrong kind, naming the argument.
     """
-    extra = {"output_dict": True} if output_dict else {}
     if _labels.is_plain(y_true, y_pred, labels):
         try:
-            return _metrics.classification_report(y_true, y_pred, labels, digits, **extra)
+            return _metrics.classification_report(y_true, y_pred, labels, digits, output_dict)
         except TypeError:
             pass  # a label that is not a str: written as text below, or the error again
     text = _labels.as_text(y_true, y_pred, labels)
     return _metrics.classification_report(text.y_true, text.y_pred,
-                                          _labels.scored_labels(text), digits, **extra)
+                                          _labels.scored_labels(text), digits, output_dict)
 
 
 def plot_confusion_matrix(y_true: Sequence[Any], y_pred: Sequence[Any],

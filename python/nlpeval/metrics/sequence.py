@@ -63,8 +63,8 @@ def f1_score(y_true: Sequence[Sequence[str]], y_pred: Sequence[Sequence[str]],
 def classification_report(y_true: Sequence[Sequence[str]], y_pred: Sequence[Sequence[str]],
                           labels: Sequence[str] | None = None, digits: int = 2,
                           output_dict: bool = False) -> str | dict:
-    extra = {"output_dict": True} if output_dict else {}
-    return _forward(_sequence.classification_report, y_true, y_pred, labels, digits, **extra)
+    return _forward(_sequence.classification_report, y_true, y_pred, labels, digits,
+                    output_dict)
 
 
 precision_score.__doc__ = f"""Chunk precision: right predicted chunks over predicted chunks.

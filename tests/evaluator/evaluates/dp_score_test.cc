@@ -83,6 +83,9 @@ TEST(DpScore, LabelsFollowTheirFirstAppearanceAndCountSupport) {
   expect_label(result.classification[1], "nsubj", 1.0, 1.0);
   expect_label(result.classification[2], "root", 1.0, 1.0);
   EXPECT_THAT(printed_table(gold, pred), HasSubstr("\npunct\t0.500\t0.500\t2\n"));
+  // The result carries the support the table prints.
+  EXPECT_EQ(result.classification[0].support, 2);
+  EXPECT_EQ(result.classification[1].support, 1);
 }
 
 TEST(DpScore, BlankLinesAndUnderscoreLabelsAreNeitherListedNorScored) {
@@ -168,9 +171,10 @@ TEST(DpFields, CountFromTheEndOfTheLine) {
 }
 
 TEST(DpResult, ToJsonKeepsTheKeyOrder) {
-  DpResult result{0.75, 0.5, {{"root", 1.0, 0.5}}};
+  DpResult result{0.75, 0.5, {{"root", 1.0, 0.5, 4}}};
   EXPECT_EQ(result.to_json().dump(),
-            R"({"UAS":0.75,"LAS":0.5,"classification":[{"item":"root","uas":1.0,"las":0.5}]})");
+            R"({"UAS":0.75,"LAS":0.5,"classification":[{"item":"root","uas":1.0,"las":0.5,)"
+            R"("support":4}]})");
 }
 
 TEST(ReadConll, KeepsEveryLineAndNormalizesLineEnds) {

@@ -50,6 +50,18 @@ TEST(LabelNaScore, LeavesNoRelationOutUnlessAsked) {
             "weighted avg       0.83      0.67      0.67         3\n");
 }
 
+TEST(LabelNaScore, PerLabelHoldsTheRowsOfTheScoredLabels) {
+  const Strings gold = {"na", "a(e1,e2)", "b(e2,e1)", "a(e1,e2)"};
+  const Strings pred = {"a(e1,e2)", "a(e1,e2)", "na", "b(e2,e1)"};
+  const ScoreResult without_na = label_na_score(gold, pred, false, std::nullopt);
+  ASSERT_EQ(without_na.per_label.size(), 2u);
+  EXPECT_EQ(without_na.per_label[0], (LabelScore{"a(e1,e2)", 0.5, 0.5, 0.5, 2}));
+  EXPECT_EQ(without_na.per_label[1], (LabelScore{"b(e2,e1)", 0.0, 0.0, 0.0, 1}));
+  const ScoreResult with_na = label_na_score(gold, pred, true, std::nullopt);
+  ASSERT_EQ(with_na.per_label.size(), 3u);
+  EXPECT_EQ(with_na.per_label[2].label, "na");
+}
+
 TEST(LabelNaScore, BothNoRelationLabelsAreLeftOut) {
   Strings gold = {"na(e1,e2)", "b", "na", "a"};
   Strings predicted = {"a", "na(e1,e2)", "na", "a"};

@@ -37,6 +37,16 @@ TEST(LabelScore, PassesTheLabelListOn) {
   EXPECT_THAT(result.classification_report, Not(HasSubstr("ORG")));
 }
 
+TEST(LabelScore, PerLabelHoldsTheReportRowsAsNumbers) {
+  ScoreResult result = label_score(kGold, kPred, std::vector<std::string>{"PER", "LOC"});
+  ASSERT_EQ(result.per_label.size(), 2u);
+  EXPECT_EQ(result.per_label[0], (LabelScore{"PER", 1.0, 1.0, 1.0, 1}));
+  EXPECT_EQ(result.per_label[1], (LabelScore{"LOC", 0.0, 0.0, 0.0, 1}));
+  const metrics::ReportRows rows = metrics::seq::classification_report_rows(kGold, kPred);
+  EXPECT_EQ(metrics::format_report(rows, 2),
+            label_score(kGold, kPred, std::nullopt).classification_report);
+}
+
 TEST(LabelScore, NoInstancesScoreZero) {
   ScoreResult result = label_score({}, {}, std::nullopt);
   EXPECT_EQ(result.precision, 0.0);
