@@ -153,8 +153,8 @@ class StandardError {
   // Keeps the progress line up to date and the spreadsheet being completed known to the
   // interrupt handler; answers false once a signal asked to stop.
   bool on_progress(const nlpeval::Progress& progress) {
+    nlpeval::cli::remove_on_interrupt(progress.partial_file);  // before the line says so
     progress_.update(progress);
-    nlpeval::cli::remove_on_interrupt(progress.partial_file);
     return nlpeval::cli::interrupting_signal() == 0;
   }
 

@@ -73,7 +73,8 @@ void map_and_mine(std::string_view task, const nlpeval::Record& gold, const nlpe
   });
 }
 
-// The tags of an instance as strings, or the error mapping it threw.
+// The tags of an instance as strings with the elements they lost, or the error mapping it
+// threw.
 template <typename Map>
 std::string mapped(Map&& map, const nlpeval::TagVocabulary& vocabulary) {
   nlpeval::InstanceTags tags;
@@ -86,11 +87,13 @@ std::string mapped(Map&& map, const nlpeval::TagVocabulary& vocabulary) {
   for (const nlpeval::TagId id : tags.gold(0)) text.append(vocabulary.tag(id)).append(" ");
   text += "|";
   for (const nlpeval::TagId id : tags.pred(0)) text.append(vocabulary.tag(id)).append(" ");
+  text += "| " + std::to_string(tags.collisions.overlapping) + " overlapping, " +
+          std::to_string(tags.collisions.outside_text) + " outside";
   return text;
 }
 
 // Mapping from the tags the reading threads make ahead (read straight from the tape) gives
-// what mapping the records gives, tags or error.
+// what mapping the records gives: tags and lost elements, or error.
 template <typename Mapper>
 void check_ahead_road(const Mapper& mapper, const nlpeval::Records& gold,
                       const nlpeval::Records& pred) {

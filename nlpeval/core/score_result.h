@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "nlpeval/core/tag_collisions.h"
+
 namespace nlpeval {
 
 // One label row of a classification report, as numbers.
@@ -21,17 +23,6 @@ struct LabelScore {
   friend bool operator==(const LabelScore&, const LabelScore&) = default;
 };
 
-// Elements that scoring one tag per character cannot count as they were given ("ner",
-// "pos"): an element overlapped by a later one of the same record loses characters to it,
-// and one wholly outside its text has no character at all. Counted on both sides.
-struct TagCollisions {
-  int64_t overlapping = 0;   // elements that overlap a later element of their record
-  int64_t outside_text = 0;  // elements that lie wholly outside their text
-
-  bool any() const { return overlapping > 0 || outside_text > 0; }
-  friend bool operator==(const TagCollisions&, const TagCollisions&) = default;
-};
-
 struct ScoreResult {
   double precision = 0.0;
   double recall = 0.0;
@@ -39,6 +30,7 @@ struct ScoreResult {
   std::string classification_report;
   // The report's label rows as numbers, in the report's order; empty when it has none.
   std::vector<LabelScore> per_label;
+  // Of both sides, for the tasks scored by the tags of elements with offsets ("ner", "pos").
   TagCollisions collisions;
 
   // {"precision", "recall", "f1", "classification_report"}, in that order, then

@@ -26,20 +26,23 @@ Cover cover_of(const BioTagger::Element& element, int64_t size) {
 
 }  // namespace
 
-void BioTagger::tag(size_t text_length, const Record& record, const TagKeys& keys,
-                    TagIdSequence& tags) {
+TagCollisions BioTagger::tag(size_t text_length, const Record& record, const TagKeys& keys,
+                             TagIdSequence& tags) {
   read_elements(record, keys);
-  tag(text_length, elements_, tags);
+  return tag(text_length, elements_, tags);
 }
 
-void BioTagger::tag(size_t text_length, std::span<const Element> elements, TagIdSequence& tags) {
-  if (tag_apart(elements, text_length, tags)) return;
+TagCollisions BioTagger::tag(size_t text_length, std::span<const Element> elements,
+                             TagIdSequence& tags) {
+  TagCollisions collisions;
+  if (tag_apart(elements, text_length, tags, collisions)) return collisions;
   tags.assign(text_length, TagVocabulary::kOutside);
   next_free_.resize(text_length + 1);
   std::iota(next_free_.begin(), next_free_.end(), size_t{0});
   for (auto element = elements.rbegin(); element != elements.rend(); ++element) {
-    apply(*element, tags);
+    apply(*element, tags, collisions);
   }
+  return collisions;
 }
 
 // Reads every element before any is applied: a malformed element fails the same way wherever
@@ -68,14 +71,19 @@ void BioTagger::read_elements(const Record& record, const TagKeys& keys) {
 // run of one tag in whole blocks (write_run). Returns false, having written nothing, when two
 // elements share a position, lie out of order or start before the text.
 bool BioTagger::tag_apart(std::span<const Element> elements, size_t text_length,
-                          TagIdSequence& tags) {
+                          TagIdSequence& tags, TagCollisions& collisions) {
   const auto size = static_cast<int64_t>(text_length);
   int64_t covered_to = 0;
+  int64_t beyond_text = 0;
   for (const Element& element : elements) {
-    if (element.offset >= size) continue;  // tags nothing
+    if (element.offset >= size) {  // tags nothing
+      ++beyond_text;
+      continue;
+    }
     if (element.offset < covered_to) return false;
     covered_to = static_cast<int64_t>(cover_of(element, size).end);
   }
+  collisions.outside_text += beyond_text;
   // The types are looked up from the last element to the first, as where elements overlap, so
   // that the vocabulary meets them in the same order.
   element_ids_.resize(elements.size());
@@ -110,36 +118,56 @@ void BioTagger::write_run(TagIdSequence& tags, size_t begin, size_t end, TagId t
   } while (at < end);
 }
 
-void BioTagger::apply(const Element& element, TagIdSequence& tags) {
+// Elements come from the last to the first, so a character an element finds taken belongs
+// to a later element: that is an overlap.
+void BioTagger::apply(const Element& element, TagIdSequence& tags, TagCollisions& collisions) {
   const int64_t size = static_cast<int64_t>(tags.size());
   const int64_t offset = element.offset;
-  if (offset >= size) return;  // nothing of it lies in the text
-  const bool has_inside = element.length > 1;
-  const auto first = static_cast<size_t>(offset);
-  const bool has_begin = offset >= 0 && find_free(first) == first;
-  if (!has_begin && !has_inside) return;
-  const auto [begin_id, inside_id] = vocabulary_.begin_inside(element.type);
-  if (has_begin) {
-    tags[first] = begin_id;
-    take(first);
+  if (offset >= size) {  // nothing of it lies in the text
+    ++collisions.outside_text;
+    return;
   }
-  if (!has_inside) return;
-  // [offset + 1, offset + length) cut to the text. offset < size, so offset + 1 cannot
+  const bool has_inside = element.length > 1;
+  // Its characters in the text: the first if offset >= 0, and [begin, end) inside, where
+  // [offset + 1, offset + length) is cut to the text. offset < size, so offset + 1 cannot
   // overflow; offset + length is formed only when the two have opposite signs.
+  const bool has_first = offset >= 0;
   const int64_t begin = std::max<int64_t>(offset + 1, 0);
-  const int64_t end = offset < 0 ? std::min(offset + element.length, size)
-                                 : offset + std::min(element.length, size - offset);
-  if (begin < end) {
-    fill_inside(tags, static_cast<size_t>(begin), static_cast<size_t>(end), inside_id);
+  const int64_t end = !has_inside  ? begin
+                      : offset < 0 ? std::min(offset + element.length, size)
+                                   : offset + std::min(element.length, size - offset);
+  const int64_t characters = (has_first ? 1 : 0) + std::max<int64_t>(end - begin, 0);
+  const auto first = static_cast<size_t>(offset);
+  const bool has_begin = has_first && find_free(first) == first;
+  int64_t written = 0;
+  if (has_begin || has_inside) {
+    const auto [begin_id, inside_id] = vocabulary_.begin_inside(element.type);
+    if (has_begin) {
+      tags[first] = begin_id;
+      take(first);
+      written = 1;
+    }
+    if (begin < end) {
+      written += static_cast<int64_t>(
+          fill_inside(tags, static_cast<size_t>(begin), static_cast<size_t>(end), inside_id));
+    }
+  }
+  if (characters == 0) {
+    ++collisions.outside_text;
+  } else if (written < characters) {
+    ++collisions.overlapping;
   }
 }
 
-// Tags every free position of [begin, end) with `inside`.
-void BioTagger::fill_inside(TagIdSequence& tags, size_t begin, size_t end, TagId inside) {
+// Tags every free position of [begin, end) with `inside`; returns how many there were.
+size_t BioTagger::fill_inside(TagIdSequence& tags, size_t begin, size_t end, TagId inside) {
+  size_t written = 0;
   for (size_t position = find_free(begin); position < end; position = find_free(position)) {
     tags[position] = inside;
     take(position);
+    ++written;
   }
+  return written;
 }
 
 // find_free from a taken position: follows the chain to the first free one and points every

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "nlpeval/core/record.h"
+#include "nlpeval/core/tag_collisions.h"
 #include "nlpeval/core/tag_vocabulary.h"
 
 namespace nlpeval {
@@ -40,15 +41,18 @@ struct TagKeys {
 // offset "B-" + type and the positions from offset + 1 up to offset + length "I-" + type.
 // Where elements overlap, each position keeps the tag of the last element covering it.
 // Positions outside the text are dropped, whatever the numbers: the work is bounded by the
-// text length plus the number of elements.
+// text length plus the number of elements. An element's characters are those it would tag in
+// the text: offset and, for a length above 1, up to offset + length (see TagCollisions).
 class BioTagger {
  public:
   TagVocabulary& vocabulary() { return vocabulary_; }
   const TagVocabulary& vocabulary() const { return vocabulary_; }
 
   // Sets `tags` to the tags of the elements of `record` over a text of `text_length` code
-  // points. Throws KeyError for a missing key and TypeError for a value of the wrong kind.
-  void tag(size_t text_length, const Record& record, const TagKeys& keys, TagIdSequence& tags);
+  // points, and returns the elements that could not keep all their characters. Throws
+  // KeyError for a missing key and TypeError for a value of the wrong kind.
+  TagCollisions tag(size_t text_length, const Record& record, const TagKeys& keys,
+                    TagIdSequence& tags);
 
   // One element as read from its record; `type` points into the record.
   struct Element {
@@ -59,14 +63,15 @@ class BioTagger {
 
   // The same for elements a caller has read itself (records of another layout), in array
   // order. Throws nothing but ValueError when the vocabulary is full.
-  void tag(size_t text_length, std::span<const Element> elements, TagIdSequence& tags);
+  TagCollisions tag(size_t text_length, std::span<const Element> elements, TagIdSequence& tags);
 
  private:
   void read_elements(const Record& record, const TagKeys& keys);
-  bool tag_apart(std::span<const Element> elements, size_t text_length, TagIdSequence& tags);
+  bool tag_apart(std::span<const Element> elements, size_t text_length, TagIdSequence& tags,
+                 TagCollisions& collisions);
   static void write_run(TagIdSequence& tags, size_t begin, size_t end, TagId tag);
-  void apply(const Element& element, TagIdSequence& tags);
-  void fill_inside(TagIdSequence& tags, size_t begin, size_t end, TagId inside);
+  void apply(const Element& element, TagIdSequence& tags, TagCollisions& collisions);
+  size_t fill_inside(TagIdSequence& tags, size_t begin, size_t end, TagId inside);
   // The first free position at or after `position`; the text length when there is none.
   size_t find_free(size_t position) {
     return next_free_[position] == position ? position : find_taken_onwards(position);
@@ -90,10 +95,16 @@ class InstanceTags {
  public:
   // A new pair of empty sequences; the references stay valid until the next add or clear.
   std::pair<TagIdSequence&, TagIdSequence&> add();
-  void clear() { size_ = 0; }
+  void clear() {
+    size_ = 0;
+    collisions = {};
+  }
   size_t size() const { return size_; }
   const TagIdSequence& gold(size_t k) const { return gold_[k]; }
   const TagIdSequence& pred(size_t k) const { return pred_[k]; }
+
+  // Of the sequences added since the last clear(), for mappers of elements with offsets.
+  TagCollisions collisions;
 
  private:
   std::vector<TagIdSequence> gold_;

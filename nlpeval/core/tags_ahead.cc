@@ -64,14 +64,14 @@ bool AheadTagger::tag_record(const Records& batch, size_t k, TaggedBatch& out, S
   const Records::TapePosition position = batch.tape_position(k);
   try {
     if (read_from_tape(Tape(*position.document), position.at, keys_, side.text, elements_)) {
-      tagger_.tag(utf8::length(side.text), elements_, scratch_);
+      side.collisions = tagger_.tag(utf8::length(side.text), elements_, scratch_);
     } else {
       const Record record = batch[k];
       if (!record.is_object()) return false;
       const std::optional<Record> text = record.find("text");
       if (!text || text->kind() != Kind::string) return false;
       side.text = text->as_string("text");
-      tagger_.tag(utf8::length(side.text), record, keys_, scratch_);
+      side.collisions = tagger_.tag(utf8::length(side.text), record, keys_, scratch_);
     }
   } catch (const Error&) {
     return false;

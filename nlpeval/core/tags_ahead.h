@@ -25,6 +25,7 @@ struct SideTags {
   std::string_view text;  // in the record's document
   size_t first = 0;       // of its tags in the batch's `tags`
   size_t size = 0;
+  TagCollisions collisions;  // of its elements
   // False when the record could not be tagged alone (not an object, no text, a malformed
   // element): its instance must then be mapped the usual way, which reports why.
   bool tagged = false;

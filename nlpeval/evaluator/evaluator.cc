@@ -80,10 +80,12 @@ Scoring scoring_for(std::string_view type_) {
 // the scoring function that takes it.
 // Tag sequences ("ner", "event", "pos") are counted while they are mapped and arrive here as
 // chunk counts.
-ScoreResult score_mapped(std::string_view type_, std::vector<metrics::seq::TypeCounts> counts,
+ScoreResult score_mapped(std::string_view type_, CountedInstances counted,
                          const EvaluateOptions& options) {
   if (scoring_for(type_) != Scoring::label) throw_unscorable(type_);
-  return label_score(std::move(counts), options.evaluate_labels);
+  ScoreResult score = label_score(std::move(counted.chunks), options.evaluate_labels);
+  score.collisions = counted.collisions;
+  return score;
 }
 
 // Flat labels ("relation", "attribute"), as ids of `vocabulary`.

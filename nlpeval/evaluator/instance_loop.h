@@ -170,13 +170,19 @@ void map_tagged_ahead(const Mapper& convertor, const Record& label, const Record
                            TaggedSide{*pred.batch, pred.position, pred_translation}, tagger, tags);
 }
 
+// What count_instances counts: the chunks, and the elements tagging could not keep whole.
+struct CountedInstances {
+  std::vector<metrics::seq::TypeCounts> chunks;
+  TagCollisions collisions;
+};
+
 // The road of the tag-sequence tasks: what map_instances and count_chunks would give, but
 // each instance's tags are counted as they come and dropped, so the data set's sequences are
 // never all in memory. A scoring error is raised after the loop, as if the sequences had
 // been collected first: an error of a later mapper or miner call comes first. Instances whose
 // files were tagged ahead (Pairs passing AheadTags) are mapped from those tags.
 template <TagMapper Mapper, typename Miner, InstancePairs Pairs>
-std::vector<metrics::seq::TypeCounts> count_instances(
+CountedInstances count_instances(
     const Mapper& convertor, const Miner& badcase_generator, const Pairs& pairs, bool mine,
     const std::optional<std::unordered_map<std::string, int64_t>>& entity2count,
     const std::optional<std::vector<std::string>>& evaluate_labels, const BadcaseSink& keep) {
@@ -185,6 +191,7 @@ std::vector<metrics::seq::TypeCounts> count_instances(
   TagTranslation gold_translation;
   TagTranslation pred_translation;
   metrics::seq::ChunkCounter counter(tagger.vocabulary());
+  TagCollisions collisions;
   std::exception_ptr scoring_error;
   walk_instances(
       badcase_generator, pairs, mine, {entity2count, evaluate_labels}, keep, tagger,
@@ -196,6 +203,7 @@ std::vector<metrics::seq::TypeCounts> count_instances(
         } else {
           convertor.convert_tags(label, prediction, index, tagger, tags);
         }
+        collisions += tags.collisions;
         if (scoring_error) return;
         try {
           for (size_t k = 0; k < tags.size(); ++k) counter.add(tags.gold(k), tags.pred(k));
@@ -204,7 +212,7 @@ std::vector<metrics::seq::TypeCounts> count_instances(
         }
       });
   if (scoring_error) std::rethrow_exception(scoring_error);
-  return counter.counts();
+  return {counter.counts(), collisions};
 }
 
 // A mapper that also writes its flat labels as ids (convert_labels).

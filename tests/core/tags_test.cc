@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -26,9 +28,43 @@ TagSequence naive_tags(size_t text_length, const std::vector<Element>& elements)
   return tags;
 }
 
-TagSequence tagged(BioTagger& tagger, size_t text_length, const std::vector<Element>& elements) {
+// The characters naive_tags writes for `element`.
+std::set<int64_t> characters_of(const Element& element, int64_t size) {
+  std::set<int64_t> characters;
+  if (element.offset >= 0 && element.offset < size) characters.insert(element.offset);
+  for (int64_t k = 1; k < element.length && element.offset + k < size; ++k) {
+    if (element.offset + k >= 0) characters.insert(element.offset + k);
+  }
+  return characters;
+}
+
+// The collisions written out the slow way: an element without characters lies outside, one
+// sharing a character with any later element overlaps.
+TagCollisions naive_collisions(size_t text_length, const std::vector<Element>& elements) {
+  const auto size = static_cast<int64_t>(text_length);
+  TagCollisions collisions;
+  for (size_t i = 0; i < elements.size(); ++i) {
+    const std::set<int64_t> mine = characters_of(elements[i], size);
+    if (mine.empty()) {
+      ++collisions.outside_text;
+      continue;
+    }
+    for (size_t j = i + 1; j < elements.size(); ++j) {
+      const std::set<int64_t> later = characters_of(elements[j], size);
+      if (std::any_of(mine.begin(), mine.end(), [&](int64_t c) { return later.count(c) > 0; })) {
+        ++collisions.overlapping;
+        break;
+      }
+    }
+  }
+  return collisions;
+}
+
+TagSequence tagged(BioTagger& tagger, size_t text_length, const std::vector<Element>& elements,
+                   TagCollisions* collisions = nullptr) {
   TagIdSequence ids;
-  tagger.tag(text_length, elements, ids);
+  const TagCollisions found = tagger.tag(text_length, elements, ids);
+  if (collisions != nullptr) *collisions = found;
   return tagger.vocabulary().strings(ids);
 }
 
@@ -69,9 +105,39 @@ TEST(BioTagger, WordsInOrderAndTangledElementsFollowTheSameRule) {
           changed.offset = -1 - static_cast<int64_t>(random() % 3);
       }
     }
-    ASSERT_EQ(tagged(tagger, text_length, elements), naive_tags(text_length, elements))
+    TagCollisions collisions;
+    ASSERT_EQ(tagged(tagger, text_length, elements, &collisions), naive_tags(text_length, elements))
         << "round " << round;
+    ASSERT_EQ(collisions, naive_collisions(text_length, elements)) << "round " << round;
   }
+}
+
+TEST(BioTagger, CountsElementsOverlappingALaterOneAndThoseOutsideTheText) {
+  BioTagger tagger;
+  TagCollisions found;
+  // 北京大学很好: ORG 0..4 then LOC 0..2. The LOC wins the shared characters, and the ORG,
+  // overlapping a later element, is counted; the LOC overlaps nothing after it.
+  tagged(tagger, 6, {{0, 4, "ORG"}, {0, 2, "LOC"}}, &found);
+  EXPECT_EQ(found, (TagCollisions{1, 0}));
+  // The same entity twice: the first loses every character to the second.
+  tagged(tagger, 6, {{1, 2, "A"}, {1, 2, "A"}}, &found);
+  EXPECT_EQ(found, (TagCollisions{1, 0}));
+  // A later element inside an earlier one, words in order, and one that only touches.
+  tagged(tagger, 9, {{0, 2, "A"}, {2, 2, "B"}, {4, 4, "C"}, {5, 1, "D"}}, &found);
+  EXPECT_EQ(found, (TagCollisions{1, 0}));
+  // Beyond the end, before the start, and empty elements, which still tag their first
+  // character; in order (the fast road) and out of order.
+  for (const std::vector<Element>& elements :
+       {std::vector<Element>{{0, 0, "A"}, {2, 1, "B"}, {5, 3, "C"}, {9, 1, "D"}},
+        std::vector<Element>{{5, 3, "C"}, {0, 0, "A"}, {-3, 2, "E"}, {-1, 2, "F"}}}) {
+    tagged(tagger, 5, elements, &found);
+    EXPECT_EQ(found, naive_collisions(5, elements));
+  }
+  tagged(tagger, 5, {{0, 0, "A"}, {2, 1, "B"}, {5, 3, "C"}, {9, 1, "D"}}, &found);
+  EXPECT_EQ(found, (TagCollisions{0, 2}));
+  tagged(tagger, 5, {{5, 3, "C"}, {0, 0, "A"}, {-3, 2, "E"}, {-1, 2, "F"}}, &found);
+  // E has no character; F, starting before the text, keeps character 0 and takes it from A.
+  EXPECT_EQ(found, (TagCollisions{1, 2}));
 }
 
 TEST(BioTagger, ExtremeNumbersInOrderAreCutToTheText) {

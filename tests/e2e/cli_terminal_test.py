@@ -136,6 +136,28 @@ class Warnings(unittest.TestCase):
                     self.assertEqual(quiet.stderr, b"")
                     self.assertEqual(quiet.stdout, result.stdout)
 
+    def test_elements_the_tags_lose_are_warned_of_after_the_output(self):
+        gold = ('{"text": "北京大学很好", "entities": [{"offset": 0, "length": 4, "type": "ORG"}, '
+                '{"offset": 0, "length": 2, "type": "LOC"}, {"offset": 6, "length": 1, '
+                '"type": "X"}]}\n')
+        pred = '{"text": "北京大学很好", "entities": [{"offset": 0, "length": 4, "type": "ORG"}]}\n'
+        with tempfile.TemporaryDirectory() as folder:
+            paths = []
+            for name, text in (("gold.jsonl", gold), ("pred.jsonl", pred)):
+                paths.append(os.path.join(folder, name))
+                with open(paths[-1], "w", encoding="utf-8") as out:
+                    out.write(text)
+            result = self.run_cli("ner", *paths)
+            self.assertEqual(result.returncode, 0, result.stderr)
+            self.assertEqual(result.stderr.decode(), "nlpeval: warning: 1 entity overlaps a later "
+                             "entity, 1 lies outside its text; scores count one tag per "
+                             "character\n")
+            as_json = self.run_cli("ner", *paths, "--json")
+            self.assertEqual(json.loads(as_json.stdout)["warnings"],
+                             {"overlapping_elements": 1, "elements_outside_text": 1})
+            self.assertEqual(as_json.stderr, result.stderr)
+            self.assertEqual(self.run_cli("ner", *paths, "--quiet").stderr, b"")
+
     def test_version(self):
         result = self.run_cli("--version")
         self.assertEqual(result.returncode, 0)

@@ -60,7 +60,7 @@ class DependencyParseExample(unittest.TestCase):
         self.assertEqual(result.returncode, 0, result.stderr)
         record = json.loads(result.stdout)
         self.assertEqual(list(record), ["UAS", "LAS", "classification"])
-        self.assertEqual(list(record["classification"][0]), ["item", "uas", "las"])
+        self.assertEqual(list(record["classification"][0]), ["item", "uas", "las", "support"])
         self.assertLess(record["LAS"], record["UAS"])
         self.assertLess(record["UAS"], 1.0)
 

@@ -131,8 +131,8 @@ TEST(CountInstances, CountsWhatTheSequenceScorersCount) {
   Kept kept;
   const auto counts = count_instances(ListTagMapper(), FlagMiner(), ListedPairs(gold, pred), false,
                                       std::nullopt, std::nullopt, kept.sink());
-  EXPECT_EQ(counts, metrics::seq::count_chunks({{"B-A", "I-A", "O"}, {"I-B", "O"}, {"B-A"}},
-                                               {{"B-A", "I-A", "O"}, {"B-B", "O"}, {"O"}}));
+  EXPECT_EQ(counts.chunks, metrics::seq::count_chunks({{"B-A", "I-A", "O"}, {"I-B", "O"}, {"B-A"}},
+                                                      {{"B-A", "I-A", "O"}, {"B-B", "O"}, {"O"}}));
 }
 
 TEST(CountInstances, AScoringErrorWaitsForTheEndOfTheLoop) {

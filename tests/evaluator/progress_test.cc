@@ -144,3 +144,74 @@ TEST(Warnings, NoInstanceToEvaluateIsSaidForEveryKindOfInput) {
 
 }  // namespace
 }  // namespace nlpeval
+
+namespace nlpeval {
+namespace {
+
+struct Told {
+  ScoreResult score;
+  std::vector<std::string> warnings;
+};
+
+// Evaluates from memory and, through files, on the road that tags records as they are read.
+std::pair<Told, Told> both_roads(std::string_view type_, const std::string& gold_lines,
+                                 const std::string& pred_lines) {
+  auto as_list = [](std::string lines) {  // one record a line, each line ending in "\n"
+    std::replace(lines.begin(), lines.end(), '\n', ',');
+    lines.back() = ']';
+    return Records::parse("[" + lines);
+  };
+  Told memory;
+  memory.score = std::get<ScoreResult>(
+      evaluate(type_, as_list(gold_lines), as_list(pred_lines),
+               {.do_print = false,
+                .on_warning = [&](const std::string& text) { memory.warnings.push_back(text); }}));
+  TempFile gold(gold_lines, "gold.jsonl");
+  const std::string pred = (std::filesystem::path(gold.path()).parent_path() / "pred.jsonl");
+  std::ofstream(pred, std::ios::binary) << pred_lines;
+  Told files;
+  files.score = std::get<ScoreResult>(evaluate_file(
+      type_, gold.path(), pred, {.do_print = false, .on_warning = [&](const std::string& text) {
+                                   files.warnings.push_back(text);
+                                 }}));
+  return {memory, files};
+}
+
+TEST(Warnings, ElementsTheTagsLoseAreCountedOnEveryRoadAndNamedAsTheTaskNamesThem) {
+  const std::string gold =
+      R"({"text": "北京大学很好", "entities": [{"offset": 0, "length": 4, "type": "ORG"}, )"
+      R"({"offset": 0, "length": 2, "type": "LOC"}]})"
+      "\n"
+      R"({"text": "ab", "entities": [{"offset": 5, "length": 1, "type": "X"}]})"
+      "\n";
+  const std::string pred =
+      R"({"text": "北京大学很好", "entities": [{"offset": 0, "length": 4, "type": "ORG"}]})"
+      "\n"
+      R"({"text": "ab", "entities": []})"
+      "\n";
+  const auto [memory, files] = both_roads("ner", gold, pred);
+  EXPECT_EQ(memory.score.f1, 0.0);  // the ORG of the gold lost its first characters
+  EXPECT_EQ(memory.score.collisions, (TagCollisions{1, 1}));
+  EXPECT_EQ(memory.score, files.score);
+  EXPECT_EQ(memory.warnings,
+            (std::vector<std::string>{"1 entity overlaps a later entity, 1 lies outside its text; "
+                                      "scores count one tag per character"}));
+  EXPECT_EQ(memory.warnings, files.warnings);
+  EXPECT_EQ(memory.score.to_json()["warnings"].dump(),
+            R"({"overlapping_elements":1,"elements_outside_text":1})");
+
+  const std::string words =
+      R"({"text": "北京", "words": [{"offset": 0, "length": 2, "pos": "NR"}, )"
+      R"({"offset": 1, "length": 1, "pos": "NN"}, {"offset": 9, "length": 1, "pos": "X"}, )"
+      R"({"offset": 7, "length": 1, "pos": "X"}]})"
+      "\n";
+  const auto [pos_memory, pos_files] = both_roads("pos", words, words);
+  EXPECT_EQ(pos_memory.score.collisions, (TagCollisions{2, 4}));  // both sides
+  EXPECT_EQ(pos_memory.score, pos_files.score);
+  EXPECT_EQ(pos_files.warnings,
+            (std::vector<std::string>{"2 words overlap a later word, 4 lie outside their text; "
+                                      "scores count one tag per character"}));
+}
+
+}  // namespace
+}  // namespace nlpeval

@@ -26,8 +26,8 @@ void convert_element_tags(const Record& label, const Record& prediction,
   if (true_text != pred_text) throw_texts_differ(index);
   const size_t length = utf8::length(true_text);
   auto [true_tags, pred_tags] = tags.add();
-  tagger.tag(length, prediction, keys, pred_tags);
-  tagger.tag(length, label, keys, true_tags);
+  tags.collisions += tagger.tag(length, prediction, keys, pred_tags);
+  tags.collisions += tagger.tag(length, label, keys, true_tags);
 }
 
 void convert_tagged_sides(const Record& label, const Record& prediction,
@@ -41,6 +41,8 @@ void convert_tagged_sides(const Record& label, const Record& prediction,
     return;
   }
   if (true_side.text != pred_side.text) throw_texts_differ(index);
+  tags.collisions += pred_side.collisions;
+  tags.collisions += true_side.collisions;
   auto [true_tags, pred_tags] = tags.add();
   pred.translation.translate(pred.batch.tags_of(pred_side), pred_tags);
   gold.translation.translate(gold.batch.tags_of(true_side), true_tags);
