@@ -1,6 +1,8 @@
 #include "nlpeval/core/record.h"
 
+#include <algorithm>
 #include <charconv>
+#include <map>
 
 #include "nlpeval/core/errors.h"
 #include "nlpeval/core/tape.h"
@@ -96,6 +98,84 @@ RecordArray Record::as_array(std::string_view what) const {
 }
 
 std::string Record::to_json() const { return simdjson::to_string(element_); }
+
+namespace {
+
+bool is_number(Kind kind) {
+  return kind == Kind::integer || kind == Kind::floating || kind == Kind::boolean;
+}
+
+// By value, through long double, which holds every 64-bit integer exactly.
+bool same_number(simdjson::dom::element a, simdjson::dom::element b) {
+  auto value_of = [](simdjson::dom::element number) -> long double {
+    switch (number.type()) {
+      case simdjson::dom::element_type::BOOL:
+        return number.get_bool().value_unsafe() ? 1 : 0;
+      case simdjson::dom::element_type::INT64:
+        return static_cast<long double>(number.get_int64().value_unsafe());
+      case simdjson::dom::element_type::UINT64:
+        return static_cast<long double>(number.get_uint64().value_unsafe());
+      default:
+        return static_cast<long double>(number.get_double().value_unsafe());
+    }
+  };
+  return value_of(a) == value_of(b);
+}
+
+// The members of an object by key, the last of a repeated key winning.
+std::map<std::string_view, simdjson::dom::element> members_of(simdjson::dom::object object) {
+  std::map<std::string_view, simdjson::dom::element> members;
+  for (simdjson::dom::key_value_pair field : object)
+    members.insert_or_assign(field.key, field.value);
+  return members;
+}
+
+}  // namespace
+
+bool same_value(const Record& a, const Record& b) {
+  const Kind kind = a.kind();
+  if (is_number(kind) && is_number(b.kind())) return same_number(a.element(), b.element());
+  if (kind != b.kind()) return false;
+  switch (kind) {
+    case Kind::string:
+      return a.element().get_string().value_unsafe() == b.element().get_string().value_unsafe();
+    case Kind::null:
+      return true;
+    case Kind::array: {
+      const simdjson::dom::array x = a.element().get_array().value_unsafe();
+      const simdjson::dom::array y = b.element().get_array().value_unsafe();
+      if (x.size() != y.size()) return false;
+      for (auto i = x.begin(), j = y.begin(); i != x.end(); ++i, ++j) {
+        if (!same_value(Record(*i), Record(*j))) return false;
+      }
+      return true;
+    }
+    case Kind::object: {
+      const auto x = members_of(a.element().get_object().value_unsafe());
+      const auto y = members_of(b.element().get_object().value_unsafe());
+      return x.size() == y.size() &&
+             std::equal(x.begin(), x.end(), y.begin(), [](const auto& m, const auto& n) {
+               return m.first == n.first && same_value(Record(m.second), Record(n.second));
+             });
+    }
+    default:
+      return false;  // numbers were compared above
+  }
+}
+
+std::optional<std::string_view> shared_text_of(const Record& label, const Record& prediction) {
+  const Record true_text = label.at("text");
+  const Record pred_text = prediction.at("text");
+  // Texts are strings but for broken records: compare those without the general walk.
+  std::string_view gold;
+  std::string_view pred;
+  if (true_text.element().get(gold) == simdjson::SUCCESS &&
+      pred_text.element().get(pred) == simdjson::SUCCESS) {
+    return gold == pred ? std::optional(gold) : std::nullopt;
+  }
+  if (!same_value(true_text, pred_text)) return std::nullopt;
+  return true_text.as_string("text");
+}
 
 Records Records::parse(std::string_view json_array_text) {
   auto document = std::make_unique<simdjson::dom::document>();

@@ -32,6 +32,17 @@ enum class Kind { object, array, string, integer, floating, boolean, null };
 std::string_view kind_name(Kind kind);
 
 class RecordArray;
+class Record;
+
+// Whether two values are equal as Python compares the values they decode to: numbers by value
+// (true is 1), objects by their members whatever their order (the last of a repeated key).
+bool same_value(const Record& a, const Record& b);
+
+// The "text" of a gold and a predicted record, as every mapper and miner compares them before
+// anything else: looked up in both (KeyError naming "text", the gold first) and compared as
+// values; nullopt when they differ, which the caller reports in its own words. Only texts that
+// are equal are read as strings (TypeError naming "text").
+std::optional<std::string_view> shared_text_of(const Record& label, const Record& prediction);
 
 class Record {
  public:

@@ -51,9 +51,9 @@ std::string Label2PredData::to_string() const {
 std::string_view shared_text(const Record& label, const Record& prediction) {
   label.expect_object("label");
   prediction.expect_object("prediction");
-  const std::string_view text = label.get_string("text");
-  if (prediction.get_string("text") != text) throw ValueError("text is different");
-  return text;
+  const std::optional<std::string_view> text = shared_text_of(label, prediction);
+  if (!text) throw ValueError("text is different");
+  return *text;
 }
 
 }  // namespace nlpeval

@@ -70,8 +70,9 @@ class Label2PredData {
 };
 
 // The text of an instance, as every miner checks it first: TypeError naming "label" or
-// "prediction" unless both records are objects, KeyError or TypeError for a missing or
-// non-string "text", and ValueError "text is different" when the predicted text differs.
+// "prediction" unless both records are objects, KeyError for a missing "text", ValueError
+// "text is different" when the two texts differ as values, and only then TypeError for a text
+// that is not a string.
 std::string_view shared_text(const Record& label, const Record& prediction);
 
 }  // namespace nlpeval

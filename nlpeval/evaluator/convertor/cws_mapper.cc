@@ -21,7 +21,7 @@ void CwsMapper::convert_spans(const Record& label, const Record& prediction,
                               WordSpans& pred_spans) const {
   label.expect_object("label");
   prediction.expect_object("prediction");
-  if (label.get_string("text") != prediction.get_string("text")) {
+  if (!shared_text_of(label, prediction)) {
     throw ValueError("text is different on line: " +
                      (index ? std::to_string(*index) : std::string("None")));
   }

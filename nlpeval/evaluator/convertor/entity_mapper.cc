@@ -21,10 +21,9 @@ void convert_element_tags(const Record& label, const Record& prediction,
                           InstanceTags& tags) {
   label.expect_object("label");
   prediction.expect_object("prediction");
-  const std::string_view true_text = label.get_string("text");
-  const std::string_view pred_text = prediction.get_string("text");
-  if (true_text != pred_text) throw_texts_differ(index);
-  const size_t length = utf8::length(true_text);
+  const std::optional<std::string_view> text = shared_text_of(label, prediction);
+  if (!text) throw_texts_differ(index);
+  const size_t length = utf8::length(*text);
   auto [true_tags, pred_tags] = tags.add();
   tags.collisions += tagger.tag(length, prediction, keys, pred_tags);
   tags.collisions += tagger.tag(length, label, keys, true_tags);
