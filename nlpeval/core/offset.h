@@ -2,7 +2,9 @@
 #define NLPEVAL_CORE_OFFSET_H_
 
 // The "offset" of a mention in relation and attribute records. It is normally an integer, but
-// a string is taken as well: it goes into pair keys unchanged and compares with strings only.
+// a string is taken as well: it goes into pair keys unchanged. Offsets compare as numbers when
+// both are decimal integers (integers, or strings of ASCII digits after an optional sign, of
+// any length); other strings compare with strings only, as text.
 
 #include <array>
 #include <cstdint>
@@ -28,8 +30,9 @@ class Offset {
   // object (or the record a string came from).
   std::string_view key_text() const { return key_text_; }
 
-  // a > b for two integers or two strings (by code point). Throws TypeError naming the two
-  // kinds for an integer and a string.
+  // a > b: by value when both are decimal integers, else by code point for two strings.
+  // Throws TypeError naming the two kinds for an integer and a string that is not a decimal
+  // integer.
   friend bool greater(const Offset& a, const Offset& b);
 
   // The integer. Throws TypeError naming `what` for a string.

@@ -54,6 +54,13 @@ std::pair<Labels, Labels> convert(const std::string& gold, const std::string& pr
 
 const M s{"s", "2"}, v{"v", "5"}, w{"w", "0"};
 
+TEST(AttributeMapper, OffsetsThatAreDecimalIntegersCompareByValue) {
+  // As text "12" would come before "3"; as numbers the subject starts after its value.
+  EXPECT_EQ(convert(instance({subject({"s", R"("12")"}, {{"A", {"v", R"("3")"}}})}),
+                    instance({subject({"s", "12"}, {{"A", {"v", "3"}}})})),
+            std::pair(Labels{"A(e2,e1)"}, Labels{"A(e2,e1)"}));
+}
+
 TEST(AttributeMapper, LinesUpGoldPairsThenPredictedOnes) {
   EXPECT_EQ(convert(instance({}), instance({})), std::pair(Labels{}, Labels{}));
   EXPECT_EQ(convert(instance({subject(s, {}), subject(v, {})}), instance({subject(s, {})})),
@@ -138,7 +145,7 @@ TEST(AttributeMapper, ChecksArgumentsAndKeysInReadingOrder) {
   EXPECT_EQ(message_of<TypeError>(error(numbered, ok)), "type: expected string, got integer");
   EXPECT_EQ(message_of<KeyError>(error(numbered, "{}")), "'subjects'")
       << "but taken as a string only when labelled";
-  EXPECT_EQ(message_of<TypeError>(error(instance({subject({"s", R"("1")"}, {{"A", v}})}), ok)),
+  EXPECT_EQ(message_of<TypeError>(error(instance({subject({"s", R"("s1")"}, {{"A", v}})}), ok)),
             "offset: cannot compare a string with an integer");
 }
 

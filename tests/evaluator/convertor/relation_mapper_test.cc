@@ -112,7 +112,7 @@ TEST(RelationMapper, TextAndOffsetStayApartInKeys) {
             std::pair(Labels{"T(e1,e2)", "U(e2,e1)"}, Labels{"na", "U(e2,e1)"}));
 }
 
-TEST(RelationMapper, StringOffsetsKeyAsWrittenAndCompareOnlyWithStrings) {
+TEST(RelationMapper, StringOffsetsKeyAsWrittenAndCompareAsNumbersWhenTheyAreNumbers) {
   EXPECT_EQ(convert(instance({relation("T", {"a", "0"}, {"b", "5"})}),
                     instance({relation("T", {"a", R"("0")"}, {"b", R"("5")"})})),
             std::pair(Labels{"T(e1,e2)"}, Labels{"T(e1,e2)"}))
@@ -122,10 +122,35 @@ TEST(RelationMapper, StringOffsetsKeyAsWrittenAndCompareOnlyWithStrings) {
                 .first.size(),
             2u)
       << "a string offset is not read as a number";
-  EXPECT_EQ(message_of<TypeError>([] {
-              convert(instance({relation("T", {"a", R"("0")"}, b)}), instance({}));
-            }),
-            "offset: cannot compare a string with an integer");
+  // Decimal integers compare by value, written as integers or as digits: "12" starts after 3.
+  for (const auto& [head, tail] : std::vector<std::pair<std::string, std::string>>{
+           {R"("12")", R"("3")"},
+           {R"("12")", "3"},
+           {"12", R"("3")"},
+           {R"("+12")", R"("0003")"},
+           {R"("-1")", R"("-20")"},
+           {R"("100000000000000000000")", "9223372036854775807"}}) {
+    EXPECT_EQ(convert(instance({relation("T", {"a", head}, {"b", tail})}), instance({})).first,
+              Labels{"T(e2,e1)"})
+        << head << " after " << tail;
+    EXPECT_EQ(convert(instance({relation("T", {"a", tail}, {"b", head})}), instance({})).first,
+              Labels{"T(e1,e2)"})
+        << tail << " before " << head;
+  }
+  EXPECT_EQ(convert(instance({relation("T", {"a", R"("-0")"}, {"b", "0"})}), instance({})).first,
+            Labels{"T(e1,e2)"})
+      << "equal offsets";
+  // Other strings compare with strings alone, as text.
+  EXPECT_EQ(
+      convert(instance({relation("T", {"a", R"("b2")"}, {"b", R"("b10")"})}), instance({})).first,
+      Labels{"T(e2,e1)"});
+  for (const char* not_a_number : {R"("x")", R"("1.5")", R"(" 1")", R"("")", R"("-")"}) {
+    EXPECT_EQ(message_of<TypeError>([&] {
+                convert(instance({relation("T", {"a", not_a_number}, b)}), instance({}));
+              }),
+              "offset: cannot compare a string with an integer")
+        << not_a_number;
+  }
 }
 
 TEST(RelationMapper, ChecksArgumentsAndKeysInReadingOrder) {
@@ -178,7 +203,7 @@ TEST(RelationMapper, LabelIdsAreOnlyAppendedAndNotAppendedOnError) {
   Records records =
       Records::parse("[" + instance({relation("T", a, b)}) + ", " +
                      instance({relation("T", b, a), relation("U", a, c)}) + ", " +
-                     instance({relation("T", a, b), relation("V", b, {"c", "\"7\""})}) + "]");
+                     instance({relation("T", a, b), relation("V", b, {"c", "\"c7\""})}) + "]");
   TagVocabulary vocabulary;
   const TagId earlier = vocabulary.intern("B-X");
   TagIdSequence gold{earlier, TagVocabulary::kOutside};
