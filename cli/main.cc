@@ -237,6 +237,8 @@ int main(int argc, char** argv) {
   if (std::string misapplied = misapplied_option(app, args.task); !misapplied.empty()) {
     return usage_error(misapplied);
   }
-  nlpeval::cli::catch_interrupts();
+  // Only a spreadsheet leaves something behind to remove; without one, a signal ends the
+  // process at once, whatever it is doing.
+  if (!args.badcase.empty()) nlpeval::cli::catch_interrupts();
   return run(args);
 }

@@ -472,14 +472,20 @@ EvaluateResult evaluate(std::string_view type_, const ConllLines& true_list,
 
 EvaluateResult evaluate_file(std::string_view type_, const std::string& true_file,
                              const std::string& pred_file, const EvaluateFileOptions& options) {
+  // "dp" and "srl" read each file whole: the caller hears of each, and may stop in between.
+  ProgressReporter reporter(options.on_progress, nullptr);
   if (type_ == "dp") {
     ConllLines true_list = read_conll(true_file);
+    reporter.file_read(true_list.size());
     ConllLines pred_list = read_conll(pred_file);
+    reporter.file_read(pred_list.size());
     return evaluate(type_, true_list, pred_list, to_evaluate_options(options));
   }
   if (type_ == "srl") {
     Records true_list = conll_iterator(true_file);
+    reporter.file_read(true_list.size());
     Records pred_list = conll_iterator(pred_file);
+    reporter.file_read(pred_list.size());
     return evaluate(type_, true_list, pred_list, to_evaluate_options(options));
   }
   return evaluate_record_files(type_, true_file, pred_file, to_evaluate_options(options));

@@ -29,6 +29,12 @@ class ProgressReporter {
     if (progress_.instances % kInstancesBetweenCalls == 0) tell(Progress::Phase::reading);
   }
 
+  // A whole file of `count` instances (lines, sentences) was read.
+  void file_read(size_t count) {
+    progress_.instances += static_cast<int64_t>(count);
+    tell(Progress::Phase::reading);
+  }
+
   int64_t instances() const { return progress_.instances; }
 
   // Throws Cancelled when the callback answers false.

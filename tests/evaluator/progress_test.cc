@@ -121,6 +121,25 @@ TEST_F(Progressing, GenerateBadcaseTellsAndStopsToo) {
   EXPECT_FALSE(std::filesystem::exists(badcase));
 }
 
+TEST(ProgressOfWholeFiles, DpAndSrlTellAfterEachFileAndMayStopThere) {
+  TempFile gold("1\tA\ta\tN\tN\t_\t0\troot\t_\t_\n\n1\tB\tb\tN\tN\t_\t0\troot\t_\t_\n",
+                "gold.conll");
+  std::vector<int64_t> told;
+  evaluate_file("dp", gold.path(), gold.path(),
+                {.do_print = false, .on_progress = [&](const Progress& progress) {
+                   told.push_back(progress.instances);
+                   return true;
+                 }});
+  EXPECT_EQ(told, (std::vector<int64_t>{3, 6}));  // lines of the gold file, then of both
+  TempFile props("-\t(A0*)\nsay\t(V*)\n\n", "gold.props");
+  EXPECT_THROW(
+      evaluate_file(
+          "srl", props.path(), props.path(),
+          {.do_print = false,
+           .on_progress = [](const Progress& progress) { return progress.instances == 0; }}),
+      Cancelled);
+}
+
 // ---- warnings --------------------------------------------------------------------------------
 
 std::vector<std::string> warnings_of(std::string_view type_, const Records& gold,
