@@ -157,7 +157,8 @@ class Usage(unittest.TestCase):
         self.assertEqual(result.returncode, 0)
         text = result.stdout.decode()
         for option in ("--badcase", "--plot", "--na", "--labels", "--schema",
-                       "--entity-count", "--no-merge", "--json", "TASK", "GOLD", "PRED"):
+                       "--entity-count", "--no-merge", "--json", "--quiet", "--version", "TASK",
+                       "GOLD", "PRED"):
             self.assertIn(option, text)
 
     def test_missing_arguments(self):
