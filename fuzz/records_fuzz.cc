@@ -17,7 +17,9 @@
 #include "nlpeval/evaluator/convertor/entity_mapper.h"
 #include "nlpeval/evaluator/convertor/pos_mapper.h"
 #include "nlpeval/evaluator/evaluator.h"
+#include "nlpeval/evaluator/instance_loop.h"
 #include "nlpeval/evaluator/miner_kinds.h"
+#include "nlpeval/tasks/task.h"
 
 namespace {
 
@@ -95,10 +97,11 @@ std::string mapped(Map&& map, const nlpeval::TagVocabulary& vocabulary) {
 // Mapping from the tags the reading threads make ahead (read straight from the tape) gives
 // what mapping the records gives: tags and lost elements, or error.
 template <typename Mapper>
-void check_ahead_road(const Mapper& mapper, const nlpeval::Records& gold,
+void check_ahead_road(const Mapper& mapper, nlpeval::TaskId task, const nlpeval::Records& gold,
                       const nlpeval::Records& pred) {
-  nlpeval::AheadTagger gold_tagger(Mapper::kAheadKeys);
-  nlpeval::AheadTagger pred_tagger(Mapper::kAheadKeys);
+  const nlpeval::TagKeys& keys = *nlpeval::task_of(task).element_keys;
+  nlpeval::AheadTagger gold_tagger(keys);
+  nlpeval::AheadTagger pred_tagger(keys);
   nlpeval::TaggedBatch gold_batch;
   nlpeval::TaggedBatch pred_batch;
   gold_tagger.tag(gold, gold_batch);
@@ -107,8 +110,6 @@ void check_ahead_road(const Mapper& mapper, const nlpeval::Records& gold,
   nlpeval::BioTagger ahead;
   nlpeval::TagTranslation gold_translation;
   nlpeval::TagTranslation pred_translation;
-  gold_translation.learn(gold_batch, ahead.vocabulary());
-  pred_translation.learn(pred_batch, ahead.vocabulary());
   for (size_t k = 0; k < std::min(gold.size(), pred.size()); ++k) {
     nlpeval::BioTagger usual;
     const std::string expected = mapped(
@@ -116,8 +117,8 @@ void check_ahead_road(const Mapper& mapper, const nlpeval::Records& gold,
         usual.vocabulary());
     const std::string got = mapped(
         [&](nlpeval::InstanceTags& tags) {
-          mapper.convert_tagged(gold[k], pred[k], 0, {gold_batch, k, gold_translation},
-                                {pred_batch, k, pred_translation}, ahead, tags);
+          nlpeval::map_tagged_ahead(mapper, gold[k], pred[k], 0, {&gold_batch, k}, {&pred_batch, k},
+                                    gold_translation, pred_translation, ahead, tags);
         },
         ahead.vocabulary());
     require(got == expected, "tagging ahead maps as the records map");
@@ -154,8 +155,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   for (size_t index = 0; index < pairs; ++index) {
     map_and_mine(task, gold[index], pred[index], static_cast<int64_t>(index));
   }
-  if (task == "ner") check_ahead_road(nlpeval::EntityMapper(), gold, pred);
-  if (task == "pos") check_ahead_road(nlpeval::PosMapper(), gold, pred);
+  if (task == "ner") check_ahead_road(nlpeval::EntityMapper(), nlpeval::TaskId::ner, gold, pred);
+  if (task == "pos") check_ahead_road(nlpeval::PosMapper(), nlpeval::TaskId::pos, gold, pred);
   evaluate_all(task, gold, pred);
   return 0;
 }

@@ -4,6 +4,9 @@
 #include <cstring>
 #include <numeric>
 
+#include "nlpeval/core/errors.h"
+#include "nlpeval/core/utf8.h"
+
 namespace nlpeval {
 namespace {
 
@@ -57,12 +60,13 @@ void BioTagger::read_elements(const Record& record, const TagKeys& keys) {
     if (!element.is_object()) {
       element.expect_object(std::string(array_key) + "[" + std::to_string(elements_.size()) + "]");
     }
-    const auto members = element.find_each<4>({"offset", keys.type, keys.type_alias, "length"});
-    const int64_t offset = members.at(0, "offset").as_int("offset");
+    const auto members =
+        element.find_each<4>({keys.offset, keys.type, keys.type_alias, keys.length});
+    const int64_t offset = members.at(0, keys.offset).as_int(keys.offset);
     const bool aliased = members.has(2);
     const std::string_view type_key = aliased ? keys.type_alias : keys.type;
     const std::string_view type = members.at(aliased ? 2 : 1, type_key).as_string(type_key);
-    elements_.push_back({offset, members.at(3, "length").as_int("length"), type});
+    elements_.push_back({offset, members.at(3, keys.length).as_int(keys.length), type});
   }
 }
 
@@ -197,6 +201,24 @@ TagSequence bio_tags(size_t text_length, const Record& record, const TagKeys& ke
   TagIdSequence ids;
   tagger.tag(text_length, record, keys, ids);
   return tagger.vocabulary().strings(ids);
+}
+
+void throw_texts_differ(std::optional<int64_t> index) {
+  throw ValueError("text is different on line: " +
+                   (index ? std::to_string(*index) : std::string("None")));
+}
+
+void convert_element_tags(const Record& label, const Record& prediction,
+                          std::optional<int64_t> index, const TagKeys& keys, BioTagger& tagger,
+                          InstanceTags& tags) {
+  label.expect_object("label");
+  prediction.expect_object("prediction");
+  const std::optional<std::string_view> text = shared_text_of(label, prediction);
+  if (!text) throw_texts_differ(index);
+  const size_t length = utf8::length(*text);
+  auto [true_tags, pred_tags] = tags.add();
+  tags.collisions += tagger.tag(length, prediction, keys, pred_tags);
+  tags.collisions += tagger.tag(length, label, keys, true_tags);
 }
 
 }  // namespace nlpeval

@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -24,12 +25,16 @@ namespace nlpeval {
 // on its further characters, "O" on characters no element covers.
 using TagSequence = std::vector<std::string>;
 
-// Where a record keeps its elements and each element its type: "entities" and "type" for
-// named entities, "words" and "pos" for parts of speech. A non-empty alias is read instead of
-// its key whenever the record (or the element) has it.
+// Where a record keeps its text and its elements, and each element its extent and type:
+// "entities" and "type" for named entities, "words" and "pos" for parts of speech (each task's
+// keys are in its descriptor, tasks/task.h). A non-empty alias is read instead of its key
+// whenever the record (or the element) has it.
 struct TagKeys {
+  std::string_view text = "text";
   std::string_view elements;
+  std::string_view offset = "offset";
   std::string_view type;
+  std::string_view length = "length";
   std::string_view elements_alias = {};
   std::string_view type_alias = {};
 };
@@ -115,6 +120,36 @@ class InstanceTags {
 // The BIO tags of the elements of `record` over a text of `text_length` code points, as
 // strings; see BioTagger for the rules. Throws as BioTagger::tag does.
 TagSequence bio_tags(size_t text_length, const Record& record, const TagKeys& keys);
+
+// Throws ValueError "text is different on line: <index>" (or "None").
+[[noreturn]] void throw_texts_differ(std::optional<int64_t> index);
+
+// The mapping of records whose elements sit at offsets ("ner", "pos"): adds the instance's
+// one (gold, predicted) pair of tag sequences to `tags`, as ids of `tagger`'s vocabulary.
+// Reads both texts first (the gold one first), then tags the predicted record, then the gold
+// one: when both are malformed, the prediction's error is reported. Throws TypeError when a
+// record is not an object or a value has the wrong kind, KeyError for a missing key, and
+// ValueError "text is different on line: <index>" (or "None") when the two texts differ.
+void convert_element_tags(const Record& label, const Record& prediction,
+                          std::optional<int64_t> index, const TagKeys& keys, BioTagger& tagger,
+                          InstanceTags& tags);
+
+// The tag sequences a tag mapper (one with convert_tags) makes of one instance, as strings:
+// ([gold sequences], [predicted sequences]).
+template <typename Mapper>
+std::pair<std::vector<TagSequence>, std::vector<TagSequence>> tags_as_text(
+    const Mapper& mapper, const Record& label, const Record& prediction,
+    std::optional<int64_t> index) {
+  BioTagger tagger;
+  InstanceTags tags;
+  mapper.convert_tags(label, prediction, index, tagger, tags);
+  std::pair<std::vector<TagSequence>, std::vector<TagSequence>> sequences;
+  for (size_t k = 0; k < tags.size(); ++k) {
+    sequences.first.push_back(tagger.vocabulary().strings(tags.gold(k)));
+    sequences.second.push_back(tagger.vocabulary().strings(tags.pred(k)));
+  }
+  return sequences;
+}
 
 }  // namespace nlpeval
 

@@ -10,16 +10,16 @@ namespace nlpeval {
 namespace {
 
 // Reads the record at `at` as BioTagger::tag reads a record without aliases, straight from the
-// tape: its "text" and its elements, the last member winning where a key repeats. False when
+// tape: its text and its elements, the last member winning where a key repeats. False when
 // anything is not as in a well-formed record: the element API then reads it again, and says
 // what is wrong.
 bool read_from_tape(const Tape& tape, size_t at, const TagKeys& keys, std::string_view& text,
                     std::vector<BioTagger::Element>& elements) {
   if (!keys.elements_alias.empty() || !keys.type_alias.empty() || keys.type.empty() ||
-      keys.elements.empty() || keys.elements == "text" || tape.kind(at) != '{') {
+      keys.elements.empty() || keys.elements == keys.text || tape.kind(at) != '{') {
     return false;
   }
-  const auto [text_at, array_at] = tape.find_members<2>(at, {"text", keys.elements});
+  const auto [text_at, array_at] = tape.find_members<2>(at, {keys.text, keys.elements});
   if (text_at == 0 || array_at == 0 || tape.kind(text_at) != '"' || tape.kind(array_at) != '[') {
     return false;
   }
@@ -29,7 +29,7 @@ bool read_from_tape(const Tape& tape, size_t at, const TagKeys& keys, std::strin
     if (tape.kind(item) != '{') return false;
     // The keys in the order BioTagger looks for them.
     const auto [offset_at, type_at, length_at] =
-        tape.find_members<3>(item, {"offset", keys.type, "length"});
+        tape.find_members<3>(item, {keys.offset, keys.type, keys.length});
     if (offset_at == 0 || type_at == 0 || length_at == 0 || tape.kind(offset_at) != 'l' ||
         tape.kind(type_at) != '"' || tape.kind(length_at) != 'l') {
       return false;
@@ -68,9 +68,9 @@ bool AheadTagger::tag_record(const Records& batch, size_t k, TaggedBatch& out, S
     } else {
       const Record record = batch[k];
       if (!record.is_object()) return false;
-      const std::optional<Record> text = record.find("text");
+      const std::optional<Record> text = record.find(keys_.text);
       if (!text || text->kind() != Kind::string) return false;
-      side.text = text->as_string("text");
+      side.text = text->as_string(keys_.text);
       side.collisions = tagger_.tag(utf8::length(side.text), record, keys_, scratch_);
     }
   } catch (const Error&) {
@@ -89,6 +89,21 @@ void TagTranslation::learn(const TaggedBatch& batch, TagVocabulary& vocabulary) 
   }
   learned_ = batch.serial;
   for (const std::string& tag : batch.new_tags) ids_.push_back(vocabulary.intern(tag));
+}
+
+bool add_tagged_ahead(const TaggedSide& gold, const TaggedSide& pred,
+                      std::optional<int64_t> index, InstanceTags& tags) {
+  const SideTags& true_side = gold.batch.records[gold.position];
+  const SideTags& pred_side = pred.batch.records[pred.position];
+  if (!true_side.tagged || !pred_side.tagged) return false;
+  // Tagged alone, both records are objects with a text: only the texts can disagree.
+  if (true_side.text != pred_side.text) throw_texts_differ(index);
+  tags.collisions += pred_side.collisions;
+  tags.collisions += true_side.collisions;
+  auto [true_tags, pred_tags] = tags.add();
+  pred.translation.translate(pred.batch.tags_of(pred_side), pred_tags);
+  gold.translation.translate(gold.batch.tags_of(true_side), true_tags);
+  return true;
 }
 
 }  // namespace nlpeval

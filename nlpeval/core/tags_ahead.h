@@ -9,6 +9,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -89,6 +90,20 @@ struct TaggedSide {
   size_t position;
   const TagTranslation& translation;
 };
+
+// One side of an instance as its file was tagged ahead, as the walk over two files passes it:
+// the batch's tags and the record's position in it; `batch` is null when the file is not
+// tagged ahead.
+struct AheadTags {
+  const TaggedBatch* batch;
+  size_t position;
+};
+
+// convert_element_tags for the records of two files tagged ahead with the same keys: adds the
+// same tags, or throws the same error. Returns false, adding nothing, when a side could not be
+// tagged alone; its instance must then be mapped the usual way, which says why.
+bool add_tagged_ahead(const TaggedSide& gold, const TaggedSide& pred,
+                      std::optional<int64_t> index, InstanceTags& tags);
 
 }  // namespace nlpeval
 

@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "nlpeval/core/errors.h"
+#include "nlpeval/tasks/task.h"
 
 namespace nlpeval {
 namespace {
@@ -17,23 +18,12 @@ std::vector<std::string> excel_head_of(const std::vector<std::string>& columns) 
 }  // namespace
 
 const std::vector<std::string>& type2head(std::string_view type_, bool with_entity_counts) {
-  static const std::vector<std::pair<std::string_view, std::vector<std::string>>> table = {
-      {"event", {"label_type", "label_desc", "pred_type", "pred_desc", "is_right", "other"}},
-      {"relation",
-       {"head_entity", "tail_entity", "tag", "label_desc", "pred_desc", "is_right", "error_type"}},
-      {"attribute", {"entity", "value", "tag", "label_desc", "pred_desc", "is_right"}},
-      {"ner", {"true_text", "pred_text", "true_label", "pred_label", "is_right", "error_type"}},
-      {"pos", {"true_text", "pred_text", "true_label", "pred_label", "is_right", "error_type"}},
-      {"cws", {"true_text", "pred_text", "is_right", "error_type"}},
-  };
-  static const std::vector<std::string> ner_with_counts = {"true_text",  "true_count", "pred_text",
-                                                           "pred_count", "true_label", "pred_label",
-                                                           "is_right",   "error_type"};
-  if (type_ == "ner" && with_entity_counts) return ner_with_counts;
-  for (const auto& [type, columns] : table) {
-    if (type == type_) return columns;
+  const TaskDescriptor* task = find_task(type_);
+  if (task == nullptr || !task->mines_badcases()) {
+    throw KeyError(std::string(type_), "no badcase spreadsheet columns for this task type");
   }
-  throw KeyError(std::string(type_), "no badcase spreadsheet columns for this task type");
+  if (with_entity_counts && task->takes_entity_counts()) return task->counted_columns;
+  return task->columns;
 }
 
 BadcaseSheet::BadcaseSheet(std::string_view type_, const std::string& badcase_file, bool is_merge,

@@ -24,6 +24,7 @@
 #include "nlpeval/evaluator/miner_kinds.h"
 #include "nlpeval/evaluator/progress_reporter.h"
 #include "nlpeval/evaluator/record_files.h"
+#include "nlpeval/tasks/task.h"
 
 namespace nlpeval {
 namespace {
@@ -46,17 +47,18 @@ bool wants_badcase(const EvaluateOptions& options) {
   return options.badcase_file.has_value() && !options.badcase_file->empty();
 }
 
-// "srl" is scored by the CoNLL-2005 scorer; the result is its text. A badcase file still goes
+// Props are scored by the CoNLL-2005 scorer; the result is its text. A badcase file still goes
 // through generate_badcase, which has no columns for it, after the text was printed.
-std::string evaluate_srl(const Records& true_list, const Records& pred_list,
-                         const EvaluateOptions& options) {
+std::string evaluate_srl(std::string_view type_, const Records& true_list,
+                         const Records& pred_list, const EvaluateOptions& options) {
   std::string result = srl_evaluate(true_list, pred_list).to_string();
   if (options.do_print) std::cout << result << '\n';
   if (true_list.size() == 0 && pred_list.size() == 0) {
     warn(options.on_warning, std::string(kNoInstance));
   }
   if (wants_badcase(options)) {
-    generate_badcase("srl", {}, *options.badcase_file, options.is_merge, options.entity_count_file);
+    generate_badcase(type_, {}, *options.badcase_file, options.is_merge,
+                     options.entity_count_file);
   }
   return result;
 }
@@ -66,14 +68,17 @@ std::string evaluate_srl(const Records& true_list, const Records& pred_list,
   throw TypeError("type: " + std::string(type_) + " is not define");
 }
 
-// The scoring function of a record task, chosen by type in this order.
-enum class Scoring { label_na, cws, label };
+// The task `type_` when its input is `input`, or null.
+const TaskDescriptor* task_taking(std::string_view type_, TaskInput input) {
+  const TaskDescriptor* task = find_task(type_);
+  return task != nullptr && task->input == input ? task : nullptr;
+}
 
+// How the mapped instances of a record task are scored.
 Scoring scoring_for(std::string_view type_) {
-  if (type_ == "relation" || type_ == "attribute") return Scoring::label_na;
-  if (type_ == "cws") return Scoring::cws;
-  if (type_ == "ner" || type_ == "event" || type_ == "pos") return Scoring::label;
-  throw_unscorable(type_);
+  const TaskDescriptor* task = task_taking(type_, TaskInput::records);
+  if (task == nullptr) throw_unscorable(type_);
+  return task->scoring;
 }
 
 // Scores what a mapper produced: each kind (tag sequences, flat labels, word spans) goes to
@@ -82,7 +87,7 @@ Scoring scoring_for(std::string_view type_) {
 // chunk counts.
 ScoreResult score_mapped(std::string_view type_, CountedInstances counted,
                          const EvaluateOptions& options) {
-  if (scoring_for(type_) != Scoring::label) throw_unscorable(type_);
+  if (scoring_for(type_) != Scoring::tag_chunks) throw_unscorable(type_);
   ScoreResult score = label_score(std::move(counted.chunks), options.evaluate_labels);
   score.collisions = counted.collisions;
   return score;
@@ -92,17 +97,17 @@ ScoreResult score_mapped(std::string_view type_, CountedInstances counted,
 ScoreResult score_mapped(std::string_view type_, const TagVocabulary& vocabulary,
                          const TagIdSequence& y_true, const TagIdSequence& y_pred,
                          const EvaluateOptions& options) {
-  if (scoring_for(type_) != Scoring::label_na) throw_unscorable(type_);
+  if (scoring_for(type_) != Scoring::flat_labels) throw_unscorable(type_);
   return label_na_score(vocabulary, y_true, y_pred, options.do_na, options.do_plot);
 }
 
 // Word spans ("cws") are counted while they are mapped and arrive here as word counts.
 ScoreResult score_mapped(std::string_view type_, const CwsCounts& counts) {
-  if (scoring_for(type_) != Scoring::cws) throw_unscorable(type_);
+  if (scoring_for(type_) != Scoring::word_spans) throw_unscorable(type_);
   return cws_score(counts);
 }
 
-// "dp" takes CoNLL lines; as records they must be strings.
+// CoNLL lines passed as records must be strings.
 ConllLines lines_of(const Records& records, std::string_view what) {
   ConllLines lines;
   lines.reserve(records.size());
@@ -122,27 +127,25 @@ std::optional<EntityCount> entity_counts_if_named(const EvaluateOptions& options
   return read_entity_count(options.entity_count_file);
 }
 
-// "dp" mines nothing; a badcase file still goes through generate_badcase, which has no
-// columns for it.
-void write_dp_badcase_if_asked(const EvaluateOptions& options) {
+// CoNLL lines are not mined; a badcase file still goes through generate_badcase, which has no
+// columns for them.
+void write_dp_badcase_if_asked(std::string_view type_, const EvaluateOptions& options) {
   if (!wants_badcase(options)) return;
-  generate_badcase("dp", {}, *options.badcase_file, options.is_merge, options.entity_count_file);
+  generate_badcase(type_, {}, *options.badcase_file, options.is_merge, options.entity_count_file);
 }
 
 // "1 entity overlaps a later entity, 2 lie outside their text; ...", naming the elements as
 // the task does.
 std::string describe_collisions(std::string_view type_, const TagCollisions& collisions) {
-  const bool words = type_ == "pos";
+  const TaskDescriptor& task = *find_task(type_);
   auto elements = [&](int64_t count) {
-    std::string noun =
-        words ? (count == 1 ? "word" : "words") : (count == 1 ? "entity" : "entities");
-    return std::to_string(count) + " " + noun;
+    return std::to_string(count) + " " + std::string(count == 1 ? task.element : task.elements);
   };
   std::vector<std::string> parts;
   if (collisions.overlapping > 0) {
     parts.push_back(elements(collisions.overlapping) +
                     (collisions.overlapping == 1 ? " overlaps" : " overlap") + " a later " +
-                    (words ? "word" : "entity"));
+                    std::string(task.element));
   }
   if (collisions.outside_text > 0) {
     parts.push_back(
@@ -260,9 +263,7 @@ bool has_schema(const std::optional<nlohmann::ordered_json>& schema) {
 }
 
 bool is_record_task(std::string_view type_) {
-  const std::vector<TaskTools>& table = Instrument::type2generator();
-  return std::any_of(table.begin(), table.end(),
-                     [&](const TaskTools& tools) { return tools.type == type_; });
+  return task_taking(type_, TaskInput::records) != nullptr;
 }
 
 // Validates the batches of one file as they are read, against the schema when one is given,
@@ -287,19 +288,21 @@ BatchValidator batch_validator(const std::optional<nlohmann::ordered_json>& sche
 struct MapperTrust {
   // It fails on every pair of records the task's format refuses (kChecksRecordFormat).
   bool checks_format = false;
-  // The keys the reading threads tag its records with ahead (AheadTagMapper).
+  // The keys the reading threads tag its records with ahead: those of a tag mapper whose
+  // task keeps its elements at offsets, by which it tags.
   std::optional<TagKeys> ahead_keys;
 };
 
 MapperTrust mapper_trust(std::string_view type_) {
   if (!is_record_task(type_)) return {};
+  const TaskDescriptor& task = *find_task(type_);
   return std::visit(
-      []<typename Mapper>(const Mapper*) {
+      [&]<typename Mapper>(const Mapper*) {
         MapperTrust trust;
         if constexpr (requires { Mapper::kChecksRecordFormat; }) {
           trust.checks_format = Mapper::kChecksRecordFormat;
         }
-        if constexpr (AheadTagMapper<Mapper>) trust.ahead_keys = Mapper::kAheadKeys;
+        if constexpr (TagMapper<Mapper>) trust.ahead_keys = task.element_keys;
         return trust;
       },
       Instrument().get_convertor(type_));
@@ -446,42 +449,45 @@ nlohmann::ordered_json to_json(const EvaluateResult& result) {
 
 EvaluateResult evaluate(std::string_view type_, const Records& true_list, const Records& pred_list,
                         const EvaluateOptions& options) {
-  if (type_ == "dp") {
+  if (task_taking(type_, TaskInput::conll_lines)) {
     ConllLines true_lines = lines_of(true_list, "true_list");
     ConllLines pred_lines = lines_of(pred_list, "pred_list");
     return evaluate(type_, true_lines, pred_lines, options);
   }
   std::optional<EntityCount> entity2count = entity_counts_if_named(options);
-  if (type_ == "srl") return evaluate_srl(true_list, pred_list, options);
+  if (task_taking(type_, TaskInput::props)) return evaluate_srl(type_, true_list, pred_list, options);
   validate(options.schema, true_list, pred_list, type_);
   return score_records(type_, ListedPairs(true_list, pred_list), options, entity2count);
 }
 
 EvaluateResult evaluate(std::string_view type_, const ConllLines& true_list,
                         const ConllLines& pred_list, const EvaluateOptions& options) {
-  if (type_ != "dp") {
+  if (!task_taking(type_, TaskInput::conll_lines)) {
+    const std::string takers = task_names(
+        [](const TaskDescriptor& task) { return task.input == TaskInput::conll_lines; });
     throw TypeError("true_list: expected a list of records for type '" + std::string(type_) +
-                    "', got CoNLL lines (only \"dp\" takes them)");
+                    "', got CoNLL lines (only \"" + takers + "\" takes them)");
   }
   entity_counts_if_named(options);  // read and checked for every type, used by "ner" alone
   DpResult result = dp_score(true_list, pred_list, options.do_print);
   if (true_list.empty() && pred_list.empty()) warn(options.on_warning, std::string(kNoInstance));
-  write_dp_badcase_if_asked(options);
+  write_dp_badcase_if_asked(type_, options);
   return result;
 }
 
 EvaluateResult evaluate_file(std::string_view type_, const std::string& true_file,
                              const std::string& pred_file, const EvaluateFileOptions& options) {
-  // "dp" and "srl" read each file whole: the caller hears of each, and may stop in between.
+  // CoNLL lines and props are read whole: the caller hears of each file, and may stop in
+  // between.
   ProgressReporter reporter(options.on_progress, nullptr);
-  if (type_ == "dp") {
+  if (task_taking(type_, TaskInput::conll_lines)) {
     ConllLines true_list = read_conll(true_file);
     reporter.file_read(true_list.size());
     ConllLines pred_list = read_conll(pred_file);
     reporter.file_read(pred_list.size());
     return evaluate(type_, true_list, pred_list, to_evaluate_options(options));
   }
-  if (type_ == "srl") {
+  if (task_taking(type_, TaskInput::props)) {
     Records true_list = conll_iterator(true_file);
     reporter.file_read(true_list.size());
     Records pred_list = conll_iterator(pred_file);

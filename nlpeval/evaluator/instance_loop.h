@@ -29,40 +29,16 @@
 
 namespace nlpeval {
 
-// The running gold and predicted sequences of a whole data set.
-template <typename Element>
-struct MappedInstances {
-  std::vector<Element> y_true;
-  std::vector<Element> y_pred;
-};
-
 // Takes each badcase record that has something to show, in instance order.
 using BadcaseSink = std::function<void(Label2PredData&&)>;
 
-// The entity counts and the labels to evaluate, which the entity miner alone takes.
-struct MinerExtras {
-  const std::optional<std::unordered_map<std::string, int64_t>>& entity2count;
-  const std::optional<std::vector<std::string>>& evaluate_labels;
-};
-
-// Asks the miner for one instance's badcase record. The entity miner alone also takes the
-// entity counts and the labels to evaluate; a miner that tags records reuses `tagger`.
+// Asks the miner for one instance's badcase record, lending it the driver's context when it
+// takes one (the miners that tag, and the entity miner, which also reads counts and labels).
 template <typename Miner>
 Label2PredData mine_instance(const Miner& miner, const Record& label, const Record& prediction,
-                             int64_t id_, const MinerExtras& extras, BioTagger& tagger) {
-  if constexpr (requires {
-                  miner.generate(label, prediction, id_, extras.entity2count,
-                                 extras.evaluate_labels, tagger);
-                }) {
-    return miner.generate(label, prediction, id_, extras.entity2count, extras.evaluate_labels,
-                          tagger);
-  } else if constexpr (requires {
-                         miner.generate(label, prediction, id_, extras.entity2count,
-                                        extras.evaluate_labels);
-                       }) {
-    return miner.generate(label, prediction, id_, extras.entity2count, extras.evaluate_labels);
-  } else if constexpr (requires { miner.generate(label, prediction, id_, tagger); }) {
-    return miner.generate(label, prediction, id_, tagger);
+                             int64_t id_, const MiningContext& context) {
+  if constexpr (requires { miner.generate(label, prediction, id_, context); }) {
+    return miner.generate(label, prediction, id_, context);
   } else {
     return miner.generate(label, prediction, id_);
   }
@@ -100,7 +76,7 @@ class ListedPairs {
 // `keep` its records that have a Desc.
 template <typename Miner, InstancePairs Pairs, typename MapInstance>
 void walk_instances(const Miner& badcase_generator, const Pairs& pairs, bool mine,
-                    const MinerExtras& extras, const BadcaseSink& keep, BioTagger& tagger,
+                    const MiningContext& context, const BadcaseSink& keep,
                     MapInstance&& map_instance) {
   pairs.for_each(
       [&](const Record& label, const Record& prediction, size_t index, const auto&... more) {
@@ -112,30 +88,9 @@ void walk_instances(const Miner& badcase_generator, const Pairs& pairs, bool min
         }
         if (!mine) return;
         Label2PredData found = mine_instance(badcase_generator, label, prediction,
-                                             static_cast<int64_t>(index) + 1, extras, tagger);
+                                             static_cast<int64_t>(index) + 1, context);
         if (!found.desc.empty()) keep(std::move(found));
       });
-}
-
-// Maps every instance and appends what the mapper returns to the running sequences; mines
-// each instance when `mine` is true (see walk_instances).
-template <typename Mapper, typename Miner, InstancePairs Pairs>
-auto map_instances(const Mapper& convertor, const Miner& badcase_generator, const Pairs& pairs,
-                   bool mine,
-                   const std::optional<std::unordered_map<std::string, int64_t>>& entity2count,
-                   const std::optional<std::vector<std::string>>& evaluate_labels,
-                   const BadcaseSink& keep) {
-  using Parts = decltype(convertor.convert(Record(), Record(), std::optional<int64_t>()));
-  using Element = typename std::tuple_element_t<0, Parts>::value_type;
-  MappedInstances<Element> mapped;
-  BioTagger tagger;
-  walk_instances(badcase_generator, pairs, mine, {entity2count, evaluate_labels}, keep, tagger,
-                 [&](const Record& label, const Record& prediction, int64_t index) {
-                   auto [gold_part, pred_part] = convertor.convert(label, prediction, index);
-                   std::move(gold_part.begin(), gold_part.end(), std::back_inserter(mapped.y_true));
-                   std::move(pred_part.begin(), pred_part.end(), std::back_inserter(mapped.y_pred));
-                 });
-  return mapped;
 }
 
 // A mapper that also writes its tag sequences as ids (convert_tags).
@@ -144,30 +99,23 @@ concept TagMapper = requires(const Mapper& mapper, BioTagger& tagger, InstanceTa
   mapper.convert_tags(Record(), Record(), std::optional<int64_t>(), tagger, tags);
 };
 
-// A tag mapper whose records the reading threads can tag ahead (see AheadTagger).
-template <typename Mapper>
-concept AheadTagMapper = TagMapper<Mapper> &&
-    requires(const Mapper& mapper, const TaggedSide& side, BioTagger& tagger, InstanceTags& tags) {
-  TagKeys(Mapper::kAheadKeys);
-  mapper.convert_tagged(Record(), Record(), std::optional<int64_t>(), side, side, tagger, tags);
-};
-
-// Maps an instance from the tags its files were tagged ahead with, learning the tags of each
-// batch as it comes; the usual way when a file was not tagged ahead.
-template <AheadTagMapper Mapper, typename Ahead>
+// Maps an instance from the tags its files were tagged ahead with (by the keys the mapper
+// tags with), learning the tags of each batch as it comes; the mapper's own way when a side
+// was not tagged ahead.
+template <TagMapper Mapper>
 void map_tagged_ahead(const Mapper& convertor, const Record& label, const Record& prediction,
-                      int64_t index, const Ahead& gold, const Ahead& pred,
+                      int64_t index, const AheadTags& gold, const AheadTags& pred,
                       TagTranslation& gold_translation, TagTranslation& pred_translation,
                       BioTagger& tagger, InstanceTags& tags) {
-  if (gold.batch == nullptr || pred.batch == nullptr) {
-    convertor.convert_tags(label, prediction, index, tagger, tags);
-    return;
+  if (gold.batch != nullptr && pred.batch != nullptr) {
+    gold_translation.learn(*gold.batch, tagger.vocabulary());
+    pred_translation.learn(*pred.batch, tagger.vocabulary());
+    if (add_tagged_ahead(TaggedSide{*gold.batch, gold.position, gold_translation},
+                         TaggedSide{*pred.batch, pred.position, pred_translation}, index, tags)) {
+      return;
+    }
   }
-  gold_translation.learn(*gold.batch, tagger.vocabulary());
-  pred_translation.learn(*pred.batch, tagger.vocabulary());
-  convertor.convert_tagged(label, prediction, index,
-                           TaggedSide{*gold.batch, gold.position, gold_translation},
-                           TaggedSide{*pred.batch, pred.position, pred_translation}, tagger, tags);
+  convertor.convert_tags(label, prediction, index, tagger, tags);
 }
 
 // What count_instances counts: the chunks, and the elements tagging could not keep whole.
@@ -176,11 +124,12 @@ struct CountedInstances {
   TagCollisions collisions;
 };
 
-// The road of the tag-sequence tasks: what map_instances and count_chunks would give, but
+// The road of the tag-sequence tasks: what the mapper's convert and count_chunks would give, but
 // each instance's tags are counted as they come and dropped, so the data set's sequences are
 // never all in memory. A scoring error is raised after the loop, as if the sequences had
 // been collected first: an error of a later mapper or miner call comes first. Instances whose
-// files were tagged ahead (Pairs passing AheadTags) are mapped from those tags.
+// files were tagged ahead (Pairs passing AheadTags) are mapped from those tags: the pairs
+// must have been tagged by the keys the mapper tags with (its task's element_keys).
 template <TagMapper Mapper, typename Miner, InstancePairs Pairs>
 CountedInstances count_instances(
     const Mapper& convertor, const Miner& badcase_generator, const Pairs& pairs, bool mine,
@@ -194,10 +143,10 @@ CountedInstances count_instances(
   TagCollisions collisions;
   std::exception_ptr scoring_error;
   walk_instances(
-      badcase_generator, pairs, mine, {entity2count, evaluate_labels}, keep, tagger,
+      badcase_generator, pairs, mine, {entity2count, evaluate_labels, tagger}, keep,
       [&](const Record& label, const Record& prediction, int64_t index, const auto&... ahead) {
         tags.clear();
-        if constexpr (AheadTagMapper<Mapper> && sizeof...(ahead) == 2) {
+        if constexpr (sizeof...(ahead) == 2) {
           map_tagged_ahead(convertor, label, prediction, index, ahead..., gold_translation,
                            pred_translation, tagger, tags);
         } else {
@@ -222,7 +171,7 @@ concept LabelMapper = requires(const Mapper& mapper, TagVocabulary& vocabulary,
   mapper.convert_labels(Record(), Record(), std::optional<int64_t>(), vocabulary, labels, labels);
 };
 
-// The road of the flat-label tasks: map_instances, with the labels kept as ids of
+// The road of the flat-label tasks: the mapper's convert over every instance, with the labels kept as ids of
 // `vocabulary` in `y_true` and `y_pred`, four bytes a position.
 template <LabelMapper Mapper, typename Miner, InstancePairs Pairs>
 void collect_labels(const Mapper& convertor, const Miner& badcase_generator, const Pairs& pairs,
@@ -232,7 +181,7 @@ void collect_labels(const Mapper& convertor, const Miner& badcase_generator, con
                     const BadcaseSink& keep, TagVocabulary& vocabulary, TagIdSequence& y_true,
                     TagIdSequence& y_pred) {
   BioTagger tagger;  // for miners that tag; these do not
-  walk_instances(badcase_generator, pairs, mine, {entity2count, evaluate_labels}, keep, tagger,
+  walk_instances(badcase_generator, pairs, mine, {entity2count, evaluate_labels, tagger}, keep,
                  [&](const Record& label, const Record& prediction, int64_t index) {
                    convertor.convert_labels(label, prediction, index, vocabulary, y_true, y_pred);
                  });
@@ -244,7 +193,7 @@ concept SpanMapper = requires(const Mapper& mapper, WordSpans& spans) {
   mapper.convert_spans(Record(), Record(), std::optional<int64_t>(), spans, spans);
 };
 
-// The road of word segmentation: what map_instances and cws_score would see, but each
+// The road of word segmentation: what the mapper's convert and cws_score would see, but each
 // instance's spans are counted as they come and dropped, so the data set's spans are never
 // all in memory.
 template <SpanMapper Mapper, typename Miner, InstancePairs Pairs>
@@ -257,7 +206,7 @@ CwsCounts count_spans(const Mapper& convertor, const Miner& badcase_generator, c
   WordSpans true_spans;
   WordSpans pred_spans;
   CwsCounter counter;
-  walk_instances(badcase_generator, pairs, mine, {entity2count, evaluate_labels}, keep, tagger,
+  walk_instances(badcase_generator, pairs, mine, {entity2count, evaluate_labels, tagger}, keep,
                  [&](const Record& label, const Record& prediction, int64_t index) {
                    convertor.convert_spans(label, prediction, index, true_spans, pred_spans);
                    counter.add(true_spans, pred_spans);

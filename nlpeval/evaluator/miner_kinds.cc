@@ -18,14 +18,22 @@ const AttributeMapper ConvertorTypes::Attribute{};
 const CwsMapper ConvertorTypes::Cws{};
 const PosMapper ConvertorTypes::Pos{};
 
+namespace {
+
+TaskTools tools_of(TaskId id, Generator miner, Convertor mapper) {
+  return {std::string(task_of(id).name), miner, mapper, &task_of(id)};
+}
+
+}  // namespace
+
 const std::vector<TaskTools>& Instrument::type2generator() {
   static const std::vector<TaskTools> table = {
-      {"event", &MinerKinds::Event, &ConvertorTypes::Event},
-      {"relation", &MinerKinds::Relation, &ConvertorTypes::Relation},
-      {"ner", &MinerKinds::Entity, &ConvertorTypes::Entity},
-      {"attribute", &MinerKinds::Attribute, &ConvertorTypes::Attribute},
-      {"cws", &MinerKinds::Cws, &ConvertorTypes::Cws},
-      {"pos", &MinerKinds::Pos, &ConvertorTypes::Pos},
+      tools_of(TaskId::event, &MinerKinds::Event, &ConvertorTypes::Event),
+      tools_of(TaskId::relation, &MinerKinds::Relation, &ConvertorTypes::Relation),
+      tools_of(TaskId::ner, &MinerKinds::Entity, &ConvertorTypes::Entity),
+      tools_of(TaskId::attribute, &MinerKinds::Attribute, &ConvertorTypes::Attribute),
+      tools_of(TaskId::cws, &MinerKinds::Cws, &ConvertorTypes::Cws),
+      tools_of(TaskId::pos, &MinerKinds::Pos, &ConvertorTypes::Pos),
   };
   return table;
 }

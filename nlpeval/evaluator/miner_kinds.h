@@ -1,9 +1,10 @@
 #ifndef NLPEVAL_EVALUATOR_MINER_KINDS_H_
 #define NLPEVAL_EVALUATOR_MINER_KINDS_H_
 
-// The task registry: for each record task type, the shared mapper that turns an instance
-// into label sequences ("transform") and the shared miner that turns it into a badcase record
-// ("badcase"). "dp" and "srl" are not record tasks and are not here.
+// The task registry: for each record task, the shared mapper that turns an instance into
+// label sequences ("transform") and the shared miner that turns it into a badcase record
+// ("badcase"), next to the task's descriptor (tasks/task.h). Tasks whose input is not records
+// are not here.
 //
 // Mappers and miners are plain classes without a common base: a registry entry holds a
 // pointer to the task's own class inside a std::variant, so every call stays statically
@@ -27,6 +28,7 @@
 #include "nlpeval/evaluator/convertor/event_mapper.h"
 #include "nlpeval/evaluator/convertor/pos_mapper.h"
 #include "nlpeval/evaluator/convertor/relation_mapper.h"
+#include "nlpeval/tasks/task.h"
 
 namespace nlpeval {
 
@@ -56,9 +58,10 @@ using Convertor = std::variant<const EventMapper*, const RelationMapper*, const 
                                const AttributeMapper*, const CwsMapper*, const PosMapper*>;
 
 struct TaskTools {
-  std::string type;     // the task type, e.g. "ner"
-  Generator badcase;    // the miner
-  Convertor transform;  // the mapper
+  std::string type;             // the task type, e.g. "ner"
+  Generator badcase;            // the miner
+  Convertor transform;          // the mapper
+  const TaskDescriptor* task;   // everything else about it
 };
 
 class Instrument {

@@ -38,13 +38,6 @@ struct RecordBatch {
   TaggedBatch tagged;
 };
 
-// One side of an instance as its file was tagged ahead: the batch's tags and the record's
-// position in it; `batch` is null when the file is not tagged ahead.
-struct AheadTags {
-  const TaggedBatch* batch;
-  size_t position;
-};
-
 // The batches of one JSON Lines file, read and validated on a thread of its own up to
 // kBatchesAhead batches ahead of their use, so that the reader rides out a slow stretch of
 // the caller and the other way round. Validation stops at the first invalid record; reading

@@ -15,14 +15,35 @@ namespace {
 
 using ::testing::HasSubstr;
 
-// A mapper that tags each instance with the index it was given.
+// A label mapper that labels each instance with the index it was given.
 struct IndexMapper {
-  std::pair<std::vector<std::string>, std::vector<std::string>> convert(
-      const Record& label, const Record&, std::optional<int64_t> index) const {
+  void convert_labels(const Record& label, const Record&, std::optional<int64_t> index,
+                      TagVocabulary& vocabulary, TagIdSequence& gold, TagIdSequence& pred) const {
     std::string tag = std::string(label.get_string("text")) + "@" + std::to_string(*index);
-    return {{tag, tag + "+"}, {tag}};
+    gold.push_back(vocabulary.intern(tag));
+    gold.push_back(vocabulary.intern(tag + "+"));
+    pred.push_back(vocabulary.intern(tag));
   }
 };
+
+// What collect_labels gives, as strings.
+struct Mapped {
+  std::vector<std::string> y_true;
+  std::vector<std::string> y_pred;
+};
+
+template <typename Miner>
+Mapped map_instances(const Miner& miner, const ListedPairs& pairs, bool mine,
+                     const std::optional<std::unordered_map<std::string, int64_t>>& entity2count,
+                     const std::optional<std::vector<std::string>>& evaluate_labels,
+                     const BadcaseSink& keep) {
+  TagVocabulary vocabulary;
+  TagIdSequence gold;
+  TagIdSequence pred;
+  collect_labels(IndexMapper(), miner, pairs, mine, entity2count, evaluate_labels, keep,
+                 vocabulary, gold, pred);
+  return {vocabulary.strings(gold), vocabulary.strings(pred)};
+}
 
 // A miner that reports one element for instances whose gold "bad" is true.
 struct FlagMiner {
@@ -33,11 +54,12 @@ struct FlagMiner {
   }
 };
 
-// A miner with the entity miner's longer signature, which also receives counts and labels.
+// A miner that takes the driver's context, as the entity miner does for counts and labels.
 struct CountingMiner {
   Label2PredData generate(const Record&, const Record&, int64_t id_,
-                          const std::optional<std::unordered_map<std::string, int64_t>>& counts,
-                          const std::optional<std::vector<std::string>>& labels) const {
+                          const MiningContext& context) const {
+    const auto& counts = context.entity2count;
+    const auto& labels = context.evaluate_labels;
     Desc desc;
     desc.set("counts", counts ? static_cast<int64_t>(counts->size()) : -1);
     desc.set("labels", labels ? static_cast<int64_t>(labels->size()) : -1);
@@ -58,7 +80,7 @@ struct Kept {
 
 TEST(MapInstances, MapperSeesZeroBasedIndexAndMinerOneBasedId) {
   Kept kept;
-  auto mapped = map_instances(IndexMapper(), FlagMiner(), ListedPairs(kRecords, kRecords), true,
+  auto mapped = map_instances(FlagMiner(), ListedPairs(kRecords, kRecords), true,
                               std::nullopt, std::nullopt, kept.sink());
   EXPECT_EQ(mapped.y_true, (std::vector<std::string>{"a@0", "a@0+", "b@1", "b@1+", "c@2", "c@2+"}));
   EXPECT_EQ(mapped.y_pred, (std::vector<std::string>{"a@0", "b@1", "c@2"}));
@@ -70,21 +92,21 @@ TEST(MapInstances, MapperSeesZeroBasedIndexAndMinerOneBasedId) {
 
 TEST(MapInstances, NoMiningWithoutABadcaseFile) {
   Kept kept;
-  auto mapped = map_instances(IndexMapper(), FlagMiner(), ListedPairs(kRecords, kRecords), false,
+  auto mapped = map_instances(FlagMiner(), ListedPairs(kRecords, kRecords), false,
                               std::nullopt, std::nullopt, kept.sink());
   EXPECT_EQ(mapped.y_pred.size(), 3u);
   EXPECT_TRUE(kept.records.empty());
 }
 
-TEST(MapInstances, EntityMinerAlsoReceivesCountsAndLabels) {
+TEST(MapInstances, MinersTakingTheContextReceiveCountsAndLabels) {
   Kept with;
-  map_instances(IndexMapper(), CountingMiner(), ListedPairs(kRecords, kRecords), true,
+  map_instances(CountingMiner(), ListedPairs(kRecords, kRecords), true,
                 std::unordered_map<std::string, int64_t>{{"x", 1}, {"y", 2}},
                 std::vector<std::string>{"PER"}, with.sink());
   EXPECT_EQ(with.records[0].desc[0].get("counts"), 2);
   EXPECT_EQ(with.records[0].desc[0].get("labels"), 1);
   Kept without;
-  map_instances(IndexMapper(), CountingMiner(), ListedPairs(kRecords, kRecords), true, std::nullopt,
+  map_instances(CountingMiner(), ListedPairs(kRecords, kRecords), true, std::nullopt,
                 std::nullopt, without.sink());
   EXPECT_EQ(without.records[0].desc[0].get("counts"), -1);
 }
@@ -92,7 +114,7 @@ TEST(MapInstances, EntityMinerAlsoReceivesCountsAndLabels) {
 TEST(MapInstances, EmptyListsCallNothing) {
   Records none;
   Kept kept;
-  auto mapped = map_instances(IndexMapper(), FlagMiner(), ListedPairs(none, none), true,
+  auto mapped = map_instances(FlagMiner(), ListedPairs(none, none), true,
                               std::nullopt, std::nullopt, kept.sink());
   EXPECT_TRUE(mapped.y_true.empty());
   EXPECT_TRUE(kept.records.empty());
@@ -102,7 +124,7 @@ TEST(MapInstances, ShorterPredictionListIsAnIndexError) {
   Records two = Records::parse(R"([{"text": "a", "bad": false}, {"text": "b", "bad": false}])");
   Records one = Records::parse(R"([{"text": "a", "bad": false}])");
   Kept kept;
-  EXPECT_THROW(map_instances(IndexMapper(), FlagMiner(), ListedPairs(two, one), false, std::nullopt,
+  EXPECT_THROW(map_instances(FlagMiner(), ListedPairs(two, one), false, std::nullopt,
                              std::nullopt, kept.sink()),
                IndexError);
 }

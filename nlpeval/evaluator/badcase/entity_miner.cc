@@ -6,6 +6,7 @@
 #include "nlpeval/core/errors.h"
 #include "nlpeval/core/utf8.h"
 #include "nlpeval/evaluator/badcase/const.h"
+#include "nlpeval/tasks/task.h"
 
 namespace nlpeval {
 namespace {
@@ -15,8 +16,15 @@ using badcase::Const;
 
 // The entity mapper's keys, with an entity array under "nes" and a type under "ne" read
 // instead when present.
-constexpr TagKeys kMinerKeys{
-    .elements = "entities", .type = "type", .elements_alias = "nes", .type_alias = "ne"};
+const TagKeys& miner_keys() {
+  static const TagKeys keys = [] {
+    TagKeys aliased = *task_of(TaskId::ner).element_keys;
+    aliased.elements_alias = "nes";
+    aliased.type_alias = "ne";
+    return aliased;
+  }();
+  return keys;
+}
 
 std::u32string_view slice(std::u32string_view text, const TypedStringSpan& span) {
   return text.substr(span.start, span.end - span.start + 1);
@@ -67,19 +75,20 @@ Label2PredData EntityMiner::generate(
     const std::optional<EntityCount>& entity2count,
     const std::optional<std::vector<std::string>>& evaluate_labels) const {
   BioTagger tagger;
-  return generate(label, prediction, id_, entity2count, evaluate_labels, tagger);
+  return generate(label, prediction, id_, MiningContext{entity2count, evaluate_labels, tagger});
 }
 
 Label2PredData EntityMiner::generate(const Record& label, const Record& prediction, int64_t id_,
-                                     const std::optional<EntityCount>& entity2count,
-                                     const std::optional<std::vector<std::string>>& evaluate_labels,
-                                     BioTagger& tagger) const {
+                                     const MiningContext& context) const {
+  const std::optional<EntityCount>& entity2count = context.entity2count;
+  const std::optional<std::vector<std::string>>& evaluate_labels = context.evaluate_labels;
+  BioTagger& tagger = context.tagger;
   const std::string_view text = shared_text(label, prediction);
 
   Label2PredData result(id_, std::string(text), {});
   const std::u32string code_points = utf8::decode(text);
-  const TagViews true_tags = tag_views(code_points.size(), label, kMinerKeys, tagger);
-  const TagViews pred_tags = tag_views(code_points.size(), prediction, kMinerKeys, tagger);
+  const TagViews true_tags = tag_views(code_points.size(), label, miner_keys(), tagger);
+  const TagViews pred_tags = tag_views(code_points.size(), prediction, miner_keys(), tagger);
   for (const SpanPair& span_pair : align_viewed_spans(true_tags, pred_tags)) {
     std::optional<Desc> desc =
         _generate_desc(span_pair, code_points, entity2count, evaluate_labels);
@@ -104,10 +113,6 @@ std::optional<Desc> EntityMiner::_generate_desc(
   desc.set("is_right", is_right ? 1 : 0);
   if (!is_right) desc.set("error_type", error_kind(span_pair, text));
   return desc;
-}
-
-TagSequence EntityMiner::_convert_entity(std::u32string_view text, const Record& label) {
-  return bio_tags(text.size(), label, kMinerKeys);
 }
 
 }  // namespace nlpeval

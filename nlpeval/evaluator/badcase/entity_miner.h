@@ -34,12 +34,9 @@ class EntityMiner {
       const std::optional<std::unordered_map<std::string, int64_t>>& entity2count = {},
       const std::optional<std::vector<std::string>>& evaluate_labels = {}) const;
 
-  // The same, tagging with `tagger`, whose vocabulary and buffers the driver reuses from one
-  // instance to the next.
-  Label2PredData generate(
-      const Record& label, const Record& prediction, int64_t id_,
-      const std::optional<std::unordered_map<std::string, int64_t>>& entity2count,
-      const std::optional<std::vector<std::string>>& evaluate_labels, BioTagger& tagger) const;
+  // The same with the driver's context: its counts, labels and tagger.
+  Label2PredData generate(const Record& label, const Record& prediction, int64_t id_,
+                          const MiningContext& context) const;
 
  private:
   // The Desc of one pair over the instance's code points, or nullopt when the label filter
@@ -48,9 +45,6 @@ class EntityMiner {
       const SpanPair& span_pair, std::u32string_view text,
       const std::optional<std::unordered_map<std::string, int64_t>>& entity2count,
       const std::optional<std::vector<std::string>>& evaluate_labels);
-
-  // The entity mapper's tags of `label` over `text`, with "nes" and "ne" read when present.
-  static TagSequence _convert_entity(std::u32string_view text, const Record& label);
 };
 
 }  // namespace nlpeval

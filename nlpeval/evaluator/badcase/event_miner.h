@@ -8,7 +8,7 @@
 
 #include "nlpeval/core/record.h"
 #include "nlpeval/evaluator/badcase/types.h"
-#include "nlpeval/evaluator/convertor/event_records.h"
+#include "nlpeval/tasks/event_records.h"
 
 namespace nlpeval {
 

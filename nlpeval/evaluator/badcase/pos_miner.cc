@@ -6,10 +6,16 @@
 #include "nlpeval/core/errors.h"
 #include "nlpeval/core/utf8.h"
 #include "nlpeval/evaluator/badcase/const.h"
-#include "nlpeval/evaluator/convertor/pos_mapper.h"
+#include "nlpeval/tasks/task.h"
 
 namespace nlpeval {
 namespace {
+
+// The "pos" record layout, as the mapper reads it.
+const TagKeys& word_keys() {
+  static const TagKeys& keys = *task_of(TaskId::pos).element_keys;
+  return keys;
+}
 
 using badcase::Const;
 
@@ -36,17 +42,18 @@ const char* error_kind(const SpanPair& span_pair) {
 Label2PredData PosMiner::generate(const Record& label, const Record& prediction,
                                   int64_t id_) const {
   BioTagger tagger;
-  return generate(label, prediction, id_, tagger);
+  return generate(label, prediction, id_, MiningContext{std::nullopt, std::nullopt, tagger});
 }
 
 Label2PredData PosMiner::generate(const Record& label, const Record& prediction, int64_t id_,
-                                  BioTagger& tagger) const {
+                                  const MiningContext& context) const {
+  BioTagger& tagger = context.tagger;
   const std::string_view text = shared_text(label, prediction);
 
   Label2PredData result(id_, std::string(text), {});
   const std::u32string code_points = utf8::decode(text);
-  const TagViews true_tags = tag_views(code_points.size(), label, kPosKeys, tagger);
-  const TagViews pred_tags = tag_views(code_points.size(), prediction, kPosKeys, tagger);
+  const TagViews true_tags = tag_views(code_points.size(), label, word_keys(), tagger);
+  const TagViews pred_tags = tag_views(code_points.size(), prediction, word_keys(), tagger);
   const std::vector<SpanPair> span_pairs = align_viewed_spans(true_tags, pred_tags);
   result.desc.reserve(span_pairs.size());
   for (const SpanPair& span_pair : span_pairs) {
@@ -64,10 +71,6 @@ Desc PosMiner::_generate_desc(const SpanPair& span_pair, std::u32string_view tex
   desc.set("is_right", is_right ? 1 : 0);
   if (!is_right) desc.set("error_type", error_kind(span_pair));
   return desc;
-}
-
-TagSequence PosMiner::_convert_pos(std::u32string_view text, const Record& label) {
-  return bio_tags(text.size(), label, kPosKeys);
 }
 
 }  // namespace nlpeval

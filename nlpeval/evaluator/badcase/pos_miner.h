@@ -25,19 +25,15 @@ class PosMiner {
   // for a missing key, and ValueError "text is different" when the two texts differ.
   Label2PredData generate(const Record& label, const Record& prediction, int64_t id_) const;
 
-  // The same, tagging with `tagger`, whose vocabulary and buffers the driver reuses from one
-  // instance to the next.
+  // The same with the driver's context, whose tagger it tags with.
   Label2PredData generate(const Record& label, const Record& prediction, int64_t id_,
-                          BioTagger& tagger) const;
+                          const MiningContext& context) const;
 
  private:
   // The Desc of one pair over the instance's code points. Two paired words with different
   // parts of speech are a type error whatever their extents; only words with the same part
   // of speech are told apart by how their extents lie.
   static Desc _generate_desc(const SpanPair& span_pair, std::u32string_view text);
-
-  // The "pos" mapper's tags of `label` over `text`.
-  static TagSequence _convert_pos(std::u32string_view text, const Record& label);
 };
 
 }  // namespace nlpeval

@@ -7,11 +7,14 @@
 
 #include <cstdint>
 #include <nlohmann/json.hpp>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "nlpeval/core/record.h"
+#include "nlpeval/core/tags.h"
 #include "nlpeval/core/value.h"
 #include "nlpeval/evaluator/badcase/const.h"
 
@@ -74,6 +77,15 @@ class Label2PredData {
 // "text is different" when the two texts differ as values, and only then TypeError for a text
 // that is not a string.
 std::string_view shared_text(const Record& label, const Record& prediction);
+
+// What the driver lends the miners for a whole evaluation: the entity counts and the labels to
+// evaluate, which the entity miner reads, and a tagger whose vocabulary and buffers are reused
+// from one instance to the next by the miners that tag.
+struct MiningContext {
+  const std::optional<std::unordered_map<std::string, int64_t>>& entity2count;
+  const std::optional<std::vector<std::string>>& evaluate_labels;
+  BioTagger& tagger;
+};
 
 }  // namespace nlpeval
 

@@ -44,8 +44,4 @@ AttributeMapper::AttributeMap AttributeMapper::_get_tuple2attribute(const Record
   return tuple2attribute;
 }
 
-std::string AttributeMapper::_get_tag(const AttributePair& attribute) {
-  return label_of(attribute).text();
-}
-
 }  // namespace nlpeval

@@ -53,8 +53,6 @@ class AttributeMapper {
   // earlier one and keeps its place. The pairs view `subjects`.
   static AttributeMap _get_tuple2attribute(const Record& subjects);
 
-  // The label of one pair.
-  static std::string _get_tag(const AttributePair& attribute);
 };
 
 }  // namespace nlpeval

@@ -28,15 +28,7 @@ std::span<const EventArgument> EventMapper::EventElements::trigger_elements() co
 
 EventMapper::Sequences EventMapper::convert(const Record& label, const Record& prediction,
                                             std::optional<int64_t> index) const {
-  BioTagger tagger;
-  InstanceTags tags;
-  convert_tags(label, prediction, index, tagger, tags);
-  Sequences sequences;
-  for (size_t k = 0; k < tags.size(); ++k) {
-    sequences.first.push_back(tagger.vocabulary().strings(tags.gold(k)));
-    sequences.second.push_back(tagger.vocabulary().strings(tags.pred(k)));
-  }
-  return sequences;
+  return tags_as_text(*this, label, prediction, index);
 }
 
 void EventMapper::convert_tags(const Record& label, const Record& prediction,

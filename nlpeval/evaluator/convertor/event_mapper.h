@@ -13,7 +13,7 @@
 
 #include "nlpeval/core/record.h"
 #include "nlpeval/core/tags.h"
-#include "nlpeval/evaluator/convertor/event_records.h"
+#include "nlpeval/tasks/event_records.h"
 
 namespace nlpeval {
 

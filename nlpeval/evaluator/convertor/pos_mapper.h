@@ -3,24 +3,19 @@
 
 // The "pos" mapper. A "pos" record is an object with a "text" and an array "words" of
 // objects {"offset", "length", "pos"}; offsets and lengths count code points of the text.
+// The keys are the task descriptor's (tasks/task.h).
 
 #include <cstdint>
 #include <optional>
-#include <string_view>
 #include <utility>
 #include <vector>
 
 #include "nlpeval/core/record.h"
 #include "nlpeval/core/tags.h"
-#include "nlpeval/evaluator/convertor/entity_mapper.h"
 
 namespace nlpeval {
 
-// Where a "pos" record keeps its words and each word its part of speech. No other key names
-// are read.
-inline constexpr TagKeys kPosKeys{.elements = "words", .type = "pos"};
-
-// The entity mapper applied to words: turns a gold and a predicted "pos" record into two tag
+// The entity mapping applied to words: turns a gold and a predicted "pos" record into two tag
 // sequences with one tag per code point of the text, "B-" + part of speech on a word's first
 // character, "I-" + part of speech on the rest, "O" on characters no word covers. Where words
 // overlap, the later one in the array wins position by position; parts of a word outside the
@@ -43,17 +38,6 @@ class PosMapper {
   // The same as tag ids of `tagger`'s vocabulary, added to `tags`: the driver's road.
   void convert_tags(const Record& label, const Record& prediction, std::optional<int64_t> index,
                     BioTagger& tagger, InstanceTags& tags) const;
-
-  // The keys the reading threads tag records with, and the same as convert_tags from records
-  // so tagged (see convert_tagged_sides).
-  static constexpr const TagKeys& kAheadKeys = kPosKeys;
-  void convert_tagged(const Record& label, const Record& prediction, std::optional<int64_t> index,
-                      const TaggedSide& gold, const TaggedSide& pred, BioTagger& tagger,
-                      InstanceTags& tags) const;
-
- private:
-  // The tags of `label`'s words over `text` (UTF-8).
-  static TagSequence _convert_pos(std::string_view text, const Record& label);
 };
 
 }  // namespace nlpeval

@@ -9,13 +9,6 @@ namespace nlpeval {
 
 namespace {
 
-DirectedLabel label_of(const Record& relation) {
-  relation.expect_object("relation");
-  const Offset head = Offset::read(mention_at(relation, "head"));
-  const Offset tail = Offset::read(mention_at(relation, "tail"));
-  return direct(head, tail, relation.at("type"));
-}
-
 // What the label of a relation needs, kept while its pair key is read so that the label does
 // not read the record again. A missing "type" is reported when the label is taken, as before.
 struct RelationLabel {
@@ -84,7 +77,5 @@ RelationMapper::RelationMap RelationMapper::_get_tuple2relation(const Record& re
   });
   return tuple2relation;
 }
-
-std::string RelationMapper::_get_tag(const Record& relation) { return label_of(relation).text(); }
 
 }  // namespace nlpeval

@@ -42,8 +42,6 @@ class RelationMapper {
   // place. The records view `relations`.
   static RelationMap _get_tuple2relation(const Record& relations);
 
-  // The label of one relation record; reads head "offset", tail "offset", then "type".
-  static std::string _get_tag(const Record& relation);
 };
 
 }  // namespace nlpeval

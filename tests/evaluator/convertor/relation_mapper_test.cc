@@ -103,7 +103,7 @@ TEST(RelationMapper, LaterRelationOnAPairWins) {
       "[" + instance({relation("A", a, b), relation("X", b, c), relation("B", a, b)}) + "]");
   const auto pairs = RelationMapper::_get_tuple2relation(records[0].at("relations"));
   ASSERT_EQ(pairs.size(), 2u);
-  EXPECT_EQ(RelationMapper::_get_tag(pairs.begin()->second), "B(e1,e2)");
+  EXPECT_EQ(pairs.begin()->second.at("type").as_string("type"), "B");
 }
 
 TEST(RelationMapper, TextAndOffsetStayApartInKeys) {

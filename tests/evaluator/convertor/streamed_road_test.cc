@@ -14,6 +14,8 @@
 #include "nlpeval/evaluator/convertor/cws_mapper.h"
 #include "nlpeval/evaluator/convertor/entity_mapper.h"
 #include "nlpeval/evaluator/convertor/pos_mapper.h"
+#include "nlpeval/evaluator/instance_loop.h"
+#include "nlpeval/tasks/task.h"
 
 namespace nlpeval {
 namespace {
@@ -157,19 +159,22 @@ std::string outcome(const TagVocabulary& vocabulary, const InstanceTags& tags) {
 
 // Both files' reading threads as the walk has them: one tagger and one translation a side,
 // kept from instance to instance so that the tags they learn build up.
+// The files are tagged by the task's element keys, as the evaluation tags them.
 template <typename Mapper>
 class AheadRoad {
  public:
+  explicit AheadRoad(TaskId task)
+      : gold_tagger_(*task_of(task).element_keys), pred_tagger_(*task_of(task).element_keys) {}
+
   // The tags of the first instance of `gold` and `pred`, or the error mapping it threw.
   std::string map(const Records& gold, const Records& pred) {
     gold_tagger_.tag(gold, gold_batch_);
     pred_tagger_.tag(pred, pred_batch_);
-    gold_translation_.learn(gold_batch_, tagger_.vocabulary());
-    pred_translation_.learn(pred_batch_, tagger_.vocabulary());
     InstanceTags tags;
     try {
-      Mapper().convert_tagged(gold[0], pred[0], 7, TaggedSide{gold_batch_, 0, gold_translation_},
-                              TaggedSide{pred_batch_, 0, pred_translation_}, tagger_, tags);
+      map_tagged_ahead(Mapper(), gold[0], pred[0], 7, AheadTags{&gold_batch_, 0},
+                       AheadTags{&pred_batch_, 0}, gold_translation_, pred_translation_, tagger_,
+                       tags);
     } catch (const Error& error) {
       return error.what();
     }
@@ -177,8 +182,8 @@ class AheadRoad {
   }
 
  private:
-  AheadTagger gold_tagger_{Mapper::kAheadKeys};
-  AheadTagger pred_tagger_{Mapper::kAheadKeys};
+  AheadTagger gold_tagger_;
+  AheadTagger pred_tagger_;
   TaggedBatch gold_batch_;
   TaggedBatch pred_batch_;
   TagTranslation gold_translation_;
@@ -199,9 +204,9 @@ std::string map_usual_way(const Record& label, const Record& prediction) {
 }
 
 template <typename Mapper>
-void expect_both_roads_agree(const std::string& valid_text) {
+void expect_both_roads_agree(TaskId task, const std::string& valid_text) {
   const Records valid = single(valid_text);
-  AheadRoad<Mapper> road;
+  AheadRoad<Mapper> road(task);
   // The record as written, repeated keys and all (the changed ones keep one of each).
   EXPECT_EQ(road.map(valid, valid), map_usual_way<Mapper>(valid[0], valid[0]));
   size_t compared = 0;
@@ -221,11 +226,11 @@ TEST(MappingFromTagsAhead, GivesTheTagsOrTheErrorOfMappingTheRecords) {
   // Repeated keys (the last counts), elements out of order and overlapping, and types met
   // first in later instances.
   expect_both_roads_agree<EntityMapper>(
-      R"({"text": "abcdéfgh", "text": "abcdefgh", "entities": [{"offset": 4, "length": 9,
+      TaskId::ner, R"({"text": "abcdéfgh", "text": "abcdefgh", "entities": [{"offset": 4, "length": 9,
           "type": "B"}, {"type": "X", "offset": 0, "length": 2, "type": "A", "extra": [1]},
           {"offset": -1, "length": 2, "type": "C"}, {"offset": 5, "length": 1, "type": "D"}]})");
   expect_both_roads_agree<PosMapper>(
-      R"({"words": [{"offset": 0, "length": 2, "pos": "N"}, {"offset": 2, "length": 4,
+      TaskId::pos, R"({"words": [{"offset": 0, "length": 2, "pos": "N"}, {"offset": 2, "length": 4,
           "pos": "V"}, {"offset": 6, "length": 1, "pos": "P"}], "text": "abcdefg"})");
 }
 

@@ -1,5 +1,5 @@
-#ifndef NLPEVAL_EVALUATOR_CONVERTOR_EVENT_RECORDS_H_
-#define NLPEVAL_EVALUATOR_CONVERTOR_EVENT_RECORDS_H_
+#ifndef NLPEVAL_TASKS_EVENT_RECORDS_H_
+#define NLPEVAL_TASKS_EVENT_RECORDS_H_
 
 // The "event" record formats, read alike by the event mapper and the event miner. A sentence
 // is a list of words; its text is their concatenation. Gold and predicted records differ:
@@ -109,4 +109,4 @@ WordRange read_word_range(const Record& range, std::string_view what);
 
 }  // namespace nlpeval
 
-#endif  // NLPEVAL_EVALUATOR_CONVERTOR_EVENT_RECORDS_H_
+#endif  // NLPEVAL_TASKS_EVENT_RECORDS_H_

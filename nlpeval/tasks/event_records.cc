@@ -1,4 +1,4 @@
-#include "nlpeval/evaluator/convertor/event_records.h"
+#include "nlpeval/tasks/event_records.h"
 
 #include <algorithm>
 
