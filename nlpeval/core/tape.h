@@ -3,10 +3,7 @@
 
 // A parsed document read straight from simdjson's tape, for the one loop that reads every
 // element of every record: what the element API does through iterators that check and
-// re-check each step, this does in a few loads. The layout is simdjson's documented tape
-// format: one 64-bit word per value with its kind in the top byte; a string's word points
-// into the string buffer, at a 32-bit length and the bytes; an integer's value is the word
-// after it; an object's or array's word holds the position after its closing word.
+// re-check each step, this does in a few loads. The layout is in tape_layout.h.
 
 #include <simdjson.h>
 
@@ -18,6 +15,7 @@
 #include <utility>
 
 #include "nlpeval/core/short_strings.h"
+#include "nlpeval/core/tape_layout.h"
 
 namespace nlpeval {
 
@@ -28,25 +26,25 @@ class Tape {
 
   // The kind of the value at `at`: '{', '[', '"', 'l' (signed integer), 'u', 'd', 't', 'f',
   // 'n', or a closing '}' or ']'.
-  char kind(size_t at) const { return static_cast<char>(words_[at] >> 56); }
+  char kind(size_t at) const { return tape_layout::kind_of(words_[at]); }
 
   // The position after the value at `at`.
   size_t after(size_t at) const {
     switch (kind(at)) {
-      case '{':
-      case '[':
-        return static_cast<uint32_t>(words_[at]);
-      case 'l':
-      case 'u':
-      case 'd':
-        return at + 2;
+      case tape_layout::kObjectStart:
+      case tape_layout::kArrayStart:
+        return tape_layout::after_closing(words_[at]);
+      case tape_layout::kInt64:
+      case tape_layout::kUint64:
+      case tape_layout::kDouble:
+        return at + tape_layout::kNumberWords;
       default:
         return at + 1;
     }
   }
 
   // For the object or array at `at`: the position of its closing word.
-  size_t closing(size_t at) const { return static_cast<uint32_t>(words_[at]) - 1; }
+  size_t closing(size_t at) const { return tape_layout::after_closing(words_[at]) - 1; }
 
   // For the object at `object`: the position of the value of the last member named `keys[i]`,
   // or 0 when it has none. A member counts for the first of the keys it equals.
@@ -68,22 +66,17 @@ class Tape {
 
   // The string at `at` (kind '"').
   std::string_view string(size_t at) const {
-    const uint8_t* text = strings_ + (words_[at] & kPayload);
-    uint32_t size;
-    std::memcpy(&size, text, sizeof size);
-    return std::string_view(reinterpret_cast<const char*>(text + sizeof size), size);
+    return tape_layout::string_entry(strings_ + tape_layout::payload_of(words_[at]));
   }
 
   // The integer at `at` (kind 'l').
   int64_t int64(size_t at) const {
     int64_t value;
-    std::memcpy(&value, &words_[at + 1], sizeof value);
+    std::memcpy(&value, &words_[tape_layout::number_value(at)], sizeof value);
     return value;
   }
 
  private:
-  static constexpr uint64_t kPayload = (uint64_t{1} << 56) - 1;
-
   const uint64_t* words_;
   const uint8_t* strings_;
 };

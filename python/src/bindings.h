@@ -26,6 +26,10 @@ void bind_scoring(py::module_& module);
 // confusion-matrix picture.
 void bind_metrics(py::module_& module);
 
+// Private hooks that show the tapes the record writer and simdjson's parser make, so that
+// tests can compare them.
+void bind_tape_check(py::module_& module);
+
 // Runs `work` with the GIL released: the library's own work touches no Python object.
 template <typename Work>
 auto without_gil(Work&& work) {

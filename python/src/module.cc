@@ -72,4 +72,5 @@ PYBIND11_MODULE(_nlpeval, module) {
   bind_evaluator(module);
   bind_scoring(module);
   bind_metrics(module);
+  bind_tape_check(module);
 }

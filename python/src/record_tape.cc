@@ -10,9 +10,12 @@
 #include "convert.h"
 #include "nlpeval/core/errors.h"
 #include "nlpeval/core/huge_pages.h"
+#include "nlpeval/core/tape_layout.h"
 
 namespace nlpeval::python {
 namespace {
+
+namespace layout = tape_layout;
 
 // Deeper records would only exhaust the stack; the library's parser stops at 1024.
 constexpr int kMaxDepth = 512;
@@ -110,12 +113,8 @@ bool append_utf8(PyObject* text, Buffer<uint8_t>& out) {
 }
 
 // Writes Python record values straight into a simdjson document, in the layout simdjson's
-// parser gives it (its "tape"), so that records need neither JSON text nor a parse. One
-// 64-bit word per value: the kind in the top byte and a payload below it. Strings live in a
-// buffer of their own as a 32-bit length, the UTF-8 bytes and a NUL; numbers take a second
-// word; an opening bracket holds the index past its closing one and the element count
-// (saturated at 24 bits), the closing bracket the index of the opening one. The document
-// starts and ends with a root word; the first one holds the index past the last one.
+// parser gives it (its "tape", see tape_layout.h), so that records need neither JSON text nor
+// a parse.
 //
 // `what` and the element index name the record in messages; the name is built only when
 // something is wrong.
@@ -124,7 +123,7 @@ class TapeWriter {
   // A list's elements are named "<what>[<index>]"; a single record is named `what`.
   TapeWriter(std::string_view what, bool single_record)
       : what_(what), single_record_(single_record) {
-    tape_.push_back(0);  // the root word, filled in by finish()
+    tape_.push_back(0);  // the first root word, filled in by finish()
   }
 
   // The elements of `list` as the document's root array.
@@ -137,20 +136,22 @@ class TapeWriter {
       write(items[i], 1);
       if (i + 1 == kSampleRecords) reserve_like_sample(kSampleRecords, size);
     }
-    close(opening, '[', ']', static_cast<size_t>(size));
+    close(opening, layout::kArrayStart, layout::kArrayEnd, static_cast<size_t>(size));
   }
 
   // `value` as the one element of the root array.
   void write_one(py::handle value) {
     size_t opening = open();
     write(value.ptr(), 1);
-    close(opening, '[', ']', 1);
+    close(opening, layout::kArrayStart, layout::kArrayEnd, 1);
   }
 
   std::unique_ptr<simdjson::dom::document> finish() {
-    append('r', 0);
-    if (tape_.size() >= (uint64_t{1} << 32)) throw ValueError(std::string(what_) + ": too large");
-    tape_[0] = word('r', tape_.size());
+    append(layout::kRoot, 0);
+    if (tape_.size() >= layout::kMaxTapeSize) {
+      throw ValueError(std::string(what_) + ": too large");
+    }
+    tape_[layout::kRootWord] = layout::word(layout::kRoot, tape_.size());
     // Readers may look a little past a string's end, as they may after a parse.
     std::memset(strings_.room(simdjson::SIMDJSON_PADDING), 0, simdjson::SIMDJSON_PADDING);
     auto document = std::make_unique<simdjson::dom::document>();
@@ -169,10 +170,7 @@ class TapeWriter {
     strings_.reserve(static_cast<size_t>(static_cast<double>(strings_.size()) * scale));
   }
 
-  static uint64_t word(char kind, uint64_t payload) {
-    return payload | (uint64_t{static_cast<uint8_t>(kind)} << 56);
-  }
-  void append(char kind, uint64_t payload) { tape_.push_back(word(kind, payload)); }
+  void append(char kind, uint64_t payload) { tape_.push_back(layout::word(kind, payload)); }
 
   size_t open() {
     tape_.push_back(0);
@@ -180,9 +178,8 @@ class TapeWriter {
   }
 
   void close(size_t opening, char open_kind, char close_kind, size_t count) {
-    append(close_kind, opening);
-    uint64_t saturated = std::min<uint64_t>(count, 0xFFFFFF);
-    tape_[opening] = word(open_kind, tape_.size() | (saturated << 32));
+    tape_.push_back(layout::closing_word(close_kind, opening));
+    tape_[opening] = layout::opening_word(open_kind, tape_.size(), count);
   }
 
   std::string name() const {
@@ -194,24 +191,25 @@ class TapeWriter {
     if (PyUnicode_Check(value)) return write_string(value);
     if (PyDict_Check(value)) return write_dict(value, depth);
     if (PyList_Check(value) || PyTuple_Check(value)) return write_array(value, depth);
-    if (value == Py_None) return append('n', 0);
-    if (PyBool_Check(value)) return append(value == Py_True ? 't' : 'f', 0);
+    if (value == Py_None) return append(layout::kNull, 0);
+    if (PyBool_Check(value)) return append(value == Py_True ? layout::kTrue : layout::kFalse, 0);
     if (PyLong_Check(value)) return write_int(value);
     if (PyFloat_Check(value)) return write_float(PyFloat_AS_DOUBLE(value));
     throw_kind(name(), "a JSON value (dict, list, str, int, float, bool or None)", value);
   }
 
   void write_string(PyObject* value) {
-    append('"', strings_.size());
-    size_t length_at = strings_.size();
-    strings_.room(sizeof(uint32_t));
-    strings_.advance(sizeof(uint32_t));
+    size_t entry = strings_.size();
+    append(layout::kString, entry);
+    strings_.room(sizeof(layout::StringLength));
+    strings_.advance(sizeof(layout::StringLength));
     if (!append_utf8(value, strings_)) throw ValueError(name() + ": a lone surrogate in a string");
-    size_t length = strings_.size() - length_at - sizeof(uint32_t);
-    if (length > UINT32_MAX) throw ValueError(name() + ": a string longer than 4 GB");
-    auto length32 = static_cast<uint32_t>(length);
-    std::memcpy(&strings_[length_at], &length32, sizeof length32);
-    strings_.push_back(0);
+    size_t length = strings_.size() - entry - sizeof(layout::StringLength);
+    if (length > layout::kMaxStringLength) {
+      throw ValueError(name() + ": a string longer than 4 GB");
+    }
+    layout::write_string_length(&strings_[entry], static_cast<layout::StringLength>(length));
+    strings_.push_back(0);  // the terminator
   }
 
   // Keys repeat from record to record, mostly as the very same str objects: a key seen before
@@ -219,7 +217,7 @@ class TapeWriter {
   // unique, while the list is written.
   void write_key(PyObject* key) {
     KeySlot& slot = keys_[(reinterpret_cast<uintptr_t>(key) >> 4) % kKeySlots];
-    if (slot.key == key) return append('"', slot.offset);
+    if (slot.key == key) return append(layout::kString, slot.offset);
     slot = {key, strings_.size()};
     write_string(key);
   }
@@ -234,7 +232,8 @@ class TapeWriter {
       write_key(key);
       write(item, depth + 1);
     }
-    close(opening, '{', '}', static_cast<size_t>(PyDict_GET_SIZE(dict)));
+    close(opening, layout::kObjectStart, layout::kObjectEnd,
+          static_cast<size_t>(PyDict_GET_SIZE(dict)));
   }
 
   void write_array(PyObject* sequence, int depth) {
@@ -242,20 +241,20 @@ class TapeWriter {
     Py_ssize_t size = PySequence_Fast_GET_SIZE(sequence);
     PyObject** items = PySequence_Fast_ITEMS(sequence);
     for (Py_ssize_t i = 0; i < size; ++i) write(items[i], depth + 1);
-    close(opening, '[', ']', static_cast<size_t>(size));
+    close(opening, layout::kArrayStart, layout::kArrayEnd, static_cast<size_t>(size));
   }
 
   void write_int(PyObject* value) {
     int overflow = 0;
     long long number = PyLong_AsLongLongAndOverflow(value, &overflow);
     if (overflow != 0) throw ValueError(name() + ": integer does not fit in 64 bits");
-    append('l', 0);
+    append(layout::kInt64, 0);
     tape_.push_back(static_cast<uint64_t>(number));
   }
 
   void write_float(double value) {
     if (!std::isfinite(value)) throw ValueError(name() + ": JSON holds no NaN or infinity");
-    append('d', 0);
+    append(layout::kDouble, 0);
     uint64_t bits = 0;
     std::memcpy(&bits, &value, sizeof bits);
     tape_.push_back(bits);
