@@ -26,15 +26,13 @@
 #include "nlpeval/core/progress.h"
 #include "nlpeval/core/version.h"
 #include "nlpeval/evaluator/evaluator.h"
+#include "nlpeval/tasks/task.h"
 #include "progress_line.h"
 
 namespace {
 
 constexpr int kFailure = 1;
 constexpr int kUsageError = 2;
-
-const std::vector<std::string> kTasks = {"ner",       "pos",   "cws", "relation",
-                                         "attribute", "event", "dp",  "srl"};
 
 struct Arguments {
   std::string task;
@@ -51,58 +49,83 @@ struct Arguments {
   bool quiet = false;
 };
 
-// The options that do something for some tasks only, with those tasks. Given for another
-// task they are a usage error rather than silently ignored.
+using nlpeval::TaskDescriptor;
+
+// The options that do something for some tasks only, with the tasks they apply to. Given for
+// another task they are a usage error rather than silently ignored.
 struct TaskOption {
   const char* name;
-  std::vector<std::string> tasks;
+  bool (*applies)(const TaskDescriptor& task);
 };
 
 const std::vector<TaskOption> kTaskOptions = {
-    {"--badcase", {"ner", "pos", "cws", "relation", "attribute", "event"}},
-    {"--plot", {"relation", "attribute"}},
-    {"--na", {"relation", "attribute"}},
-    {"--labels", {"ner", "pos", "event"}},
-    {"--schema", {"ner", "pos", "cws", "relation", "attribute", "event"}},
-    {"--entity-count", {"ner"}},
+    {"--badcase", [](const TaskDescriptor& task) { return task.mines_badcases(); }},
+    {"--plot",
+     [](const TaskDescriptor& task) { return task.scoring == nlpeval::Scoring::flat_labels; }},
+    {"--na",
+     [](const TaskDescriptor& task) { return task.scoring == nlpeval::Scoring::flat_labels; }},
+    {"--labels",
+     [](const TaskDescriptor& task) { return task.scoring == nlpeval::Scoring::tag_chunks; }},
+    {"--schema",
+     [](const TaskDescriptor& task) { return task.input == nlpeval::TaskInput::records; }},
+    {"--entity-count", [](const TaskDescriptor& task) { return task.takes_entity_counts(); }},
 };
+
+// The tasks an option applies to: "relation, attribute".
+std::string tasks_of(const char* option_name) {
+  for (const TaskOption& option : kTaskOptions) {
+    if (std::string_view(option.name) == option_name) return nlpeval::task_names(option.applies);
+  }
+  return "";
+}
+
+// The names of the tasks whose input is `input`.
+std::string tasks_reading(nlpeval::TaskInput input) {
+  return nlpeval::task_names([input](const TaskDescriptor& task) { return task.input == input; });
+}
 
 // "--plot does nothing for ner: it applies to relation, attribute", or "" when every option
 // given applies to the task.
 std::string misapplied_option(const CLI::App& app, const std::string& task) {
+  const TaskDescriptor* descriptor = nlpeval::find_task(task);
   for (const TaskOption& option : kTaskOptions) {
     if (app.count(option.name) == 0) continue;
-    if (std::find(option.tasks.begin(), option.tasks.end(), task) != option.tasks.end()) continue;
-    std::string tasks;
-    for (const std::string& name : option.tasks) tasks += (tasks.empty() ? "" : ", ") + name;
-    return std::string(option.name) + " does nothing for " + task + ": it applies to " + tasks;
+    if (descriptor != nullptr && option.applies(*descriptor)) continue;
+    return std::string(option.name) + " does nothing for " + task + ": it applies to " +
+           nlpeval::task_names(option.applies);
   }
   return "";
 }
 
 void describe_options(CLI::App& app, Arguments& args) {
-  std::string tasks;
-  for (const std::string& task : kTasks) tasks += (tasks.empty() ? "" : ", ") + task;
-  app.add_option("TASK", args.task, "Task type: " + tasks)
+  std::vector<std::string> tasks;
+  for (const TaskDescriptor& task : nlpeval::task_descriptors()) tasks.emplace_back(task.name);
+  app.add_option("TASK", args.task,
+                 "Task type: " + nlpeval::task_names([](const TaskDescriptor&) { return true; }))
       ->required()
-      ->check(CLI::IsMember(kTasks));
+      ->check(CLI::IsMember(tasks));
   app.add_option("GOLD", args.gold,
-                 "Gold file: JSON Lines for the record tasks, CoNLL for dp, props for srl")
+                 "Gold file: JSON Lines for the record tasks, CoNLL for " +
+                     tasks_reading(nlpeval::TaskInput::conll_lines) + ", props for " +
+                     tasks_reading(nlpeval::TaskInput::props))
       ->required();
   app.add_option("PRED", args.pred, "Prediction file, in the same format as GOLD")->required();
   app.add_option("--badcase", args.badcase,
                  "Write the badcase spreadsheet (.xlsx) of the wrong elements to FILE");
   app.add_option("--plot", args.plot,
-                 "Draw the confusion matrix into FILE (.png, .svg or .pdf; relation, attribute)");
-  app.add_flag("--na", args.na, "Score the no-relation label \"na\" too (relation, attribute)");
-  app.add_option("--labels", args.labels, "Score only these labels (ner, pos, event)")
+                 "Draw the confusion matrix into FILE (.png, .svg or .pdf; " + tasks_of("--plot") +
+                     ")");
+  app.add_flag("--na", args.na,
+               "Score the no-relation label \"na\" too (" + tasks_of("--na") + ")");
+  app.add_option("--labels", args.labels,
+                 "Score only these labels (" + tasks_of("--labels") + ")")
       ->delimiter(',');
   app.add_option("--schema", args.schema,
                  "Validate every record against this JSON Schema (draft 7) instead of the "
                  "task's record format");
   app.add_option("--entity-count", args.entity_count,
                  "Entity-count file (entity<TAB>label<TAB>count lines); adds count columns to "
-                 "the ner badcase spreadsheet");
+                 "the " + tasks_of("--entity-count") + " badcase spreadsheet");
   app.add_flag("--no-merge", args.no_merge,
                "Write every badcase row in full instead of merging the cells of one instance");
   app.add_flag("--json", args.json,

@@ -8,7 +8,7 @@ Task types: "ner", "pos", "cws", "relation", "attribute", "event" (records as di
 scoring, metrics (and metrics.sequence), char_metrics.
 """
 
-from nlpeval._nlpeval import __version__
+from nlpeval._nlpeval import TASK_TYPES, __version__
 from nlpeval.evaluator import evaluate, evaluate_file
 
-__all__ = ["evaluate", "evaluate_file", "__version__"]
+__all__ = ["evaluate", "evaluate_file", "TASK_TYPES", "__version__"]

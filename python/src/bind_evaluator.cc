@@ -12,6 +12,7 @@
 #include "nlpeval/core/errors.h"
 #include "nlpeval/evaluator/evaluator.h"
 #include "nlpeval/evaluator/miner_kinds.h"
+#include "nlpeval/tasks/task.h"
 #include "watched_work.h"
 
 namespace nlpeval::python {
@@ -406,7 +407,15 @@ TypeError
     type_ cannot be a key at all (an unhashable value such as a list).
 )doc";
 
+// The task types, in the command line's order, from the library's task table.
+py::tuple task_types() {
+  py::list names;
+  for (const TaskDescriptor& task : task_descriptors()) names.append(py::str(std::string(task.name)));
+  return py::tuple(names);
+}
+
 void bind_registry(py::module_& module) {
+  module.attr("TASK_TYPES") = task_types();
   // The signatures are written by hand: pybind's would name the raw argument type.
   py::options options;
   options.disable_function_signatures();

@@ -22,6 +22,18 @@ def test_top_level_reexports_the_entry_functions():
     assert nlpeval.evaluate_file is evaluator.evaluate_file
 
 
+def test_task_types_come_from_the_library_and_each_is_accepted(capsys):
+    assert nlpeval.TASK_TYPES == ("ner", "pos", "cws", "relation", "attribute", "event", "dp",
+                                  "srl")
+    for type_ in nlpeval.TASK_TYPES:
+        result = nlpeval.evaluate(type_, [], [], do_print=False)
+        assert result is not None
+    registry = nlpeval.evaluator.Instrument()
+    record_types = [t for t in nlpeval.TASK_TYPES if t not in ("dp", "srl")]
+    for type_ in record_types:
+        assert registry.get_convertor(type_) is not None
+
+
 def test_evaluate_returns_the_scores_in_documented_key_order(capsys):
     result = nlpeval.evaluate("ner", GOLD, PRED, do_print=False)
     assert list(result)[:4] == RESULT_KEYS
