@@ -5,6 +5,7 @@
 #include <map>
 
 #include "nlpeval/core/errors.h"
+#include "nlpeval/core/short_strings.h"
 #include "nlpeval/core/tape.h"
 
 namespace nlpeval {
@@ -245,5 +246,27 @@ Record Records::at(size_t index) const {
   }
   return Record(records_[index]);
 }
+
+template <size_t N>
+Record::Members<N> Record::find_each(const std::array<std::string_view, N>& keys) const {
+  simdjson::dom::object object;
+  if (element_.get(object) != simdjson::SUCCESS) throw_kind("record", Kind::object);
+  Members<N> found;
+  for (simdjson::dom::key_value_pair field : object) {
+    for (size_t i = 0; i < N; ++i) {
+      if (!keys[i].empty() && same_key(field.key, keys[i])) {
+        found.values_[i] = Record(field.value);
+        found.present_ |= 1u << i;
+        break;
+      }
+    }
+  }
+  return found;
+}
+
+template Record::Members<1> Record::find_each(const std::array<std::string_view, 1>&) const;
+template Record::Members<2> Record::find_each(const std::array<std::string_view, 2>&) const;
+template Record::Members<3> Record::find_each(const std::array<std::string_view, 3>&) const;
+template Record::Members<4> Record::find_each(const std::array<std::string_view, 4>&) const;
 
 }  // namespace nlpeval

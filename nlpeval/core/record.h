@@ -21,7 +21,6 @@
 #include <string_view>
 #include <vector>
 
-#include "nlpeval/core/short_strings.h"
 
 namespace nlpeval {
 
@@ -121,22 +120,11 @@ class Record::Members {
   static_assert(N <= 32);
 };
 
-template <size_t N>
-Record::Members<N> Record::find_each(const std::array<std::string_view, N>& keys) const {
-  simdjson::dom::object object;
-  if (element_.get(object) != simdjson::SUCCESS) throw_kind("record", Kind::object);
-  Members<N> found;
-  for (simdjson::dom::key_value_pair field : object) {
-    for (size_t i = 0; i < N; ++i) {
-      if (!keys[i].empty() && same_key(field.key, keys[i])) {
-        found.values_[i] = Record(field.value);
-        found.present_ |= 1u << i;
-        break;
-      }
-    }
-  }
-  return found;
-}
+// Defined for N from 1 to 4 (record.cc).
+extern template Record::Members<1> Record::find_each(const std::array<std::string_view, 1>&) const;
+extern template Record::Members<2> Record::find_each(const std::array<std::string_view, 2>&) const;
+extern template Record::Members<3> Record::find_each(const std::array<std::string_view, 3>&) const;
+extern template Record::Members<4> Record::find_each(const std::array<std::string_view, 4>&) const;
 
 // The elements of an array record, in order.
 class RecordArray {

@@ -3,21 +3,35 @@
 #include <limits>
 
 #include "nlpeval/core/errors.h"
+#include "nlpeval/core/short_strings.h"
 
 namespace nlpeval {
 
-TagVocabulary::TagVocabulary() { intern("O"); }
+struct TagVocabulary::Lookups {
+  ShortStringMap<TagId> ids;
+  ShortStringMap<std::pair<TagId, TagId>> type_ids;
+  ShortStringMap<std::pair<TagId, TagId>> directed_ids;
+};
+
+TagVocabulary::TagVocabulary() : lookups_(std::make_unique<Lookups>()) { intern("O"); }
+
+TagVocabulary::~TagVocabulary() = default;
 
 TagId TagVocabulary::intern(std::string_view tag) {
-  if (const TagId* found = ids_.find(tag)) return *found;
+  if (const TagId* found = lookups_->ids.find(tag)) return *found;
   if (tags_.size() > std::numeric_limits<TagId>::max()) {
     throw ValueError("more distinct tags than " +
                      std::to_string(std::numeric_limits<TagId>::max()));
   }
   const auto id = static_cast<TagId>(tags_.size());
   const std::string& stored = tags_.emplace_back(tag);
-  ids_.insert(stored, id);
+  lookups_->ids.insert(stored, id);
   return id;
+}
+
+std::pair<TagId, TagId> TagVocabulary::begin_inside(std::string_view type) {
+  if (const auto* found = lookups_->type_ids.find(type)) return *found;
+  return add_begin_inside(type);
 }
 
 // begin_inside for a type not seen before.
@@ -28,16 +42,16 @@ std::pair<TagId, TagId> TagVocabulary::add_begin_inside(std::string_view type) {
   const TagId begin = intern(tag);
   tag[0] = 'I';
   const TagId inside = intern(tag);
-  type_ids_.insert(types_.emplace_back(type), {begin, inside});
+  lookups_->type_ids.insert(types_.emplace_back(type), {begin, inside});
   return {begin, inside};
 }
 
 std::pair<TagId, TagId> TagVocabulary::directed(std::string_view type) {
-  if (const auto* found = directed_ids_.find(type)) return *found;
+  if (const auto* found = lookups_->directed_ids.find(type)) return *found;
   std::string label(type);
   const TagId first = intern(label + "(e1,e2)");
   const TagId second = intern(label + "(e2,e1)");
-  directed_ids_.insert(types_.emplace_back(type), {first, second});
+  lookups_->directed_ids.insert(types_.emplace_back(type), {first, second});
   return {first, second};
 }
 

@@ -7,12 +7,12 @@
 
 #include <cstdint>
 #include <deque>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
 
-#include "nlpeval/core/short_strings.h"
 
 namespace nlpeval {
 
@@ -26,6 +26,7 @@ class TagVocabulary {
   static constexpr TagId kOutside = 0;  // "O", present from the start
 
   TagVocabulary();
+  ~TagVocabulary();
   TagVocabulary(const TagVocabulary&) = delete;
   TagVocabulary& operator=(const TagVocabulary&) = delete;
 
@@ -33,10 +34,7 @@ class TagVocabulary {
   TagId intern(std::string_view tag);
 
   // The ids of "B-" + type and "I-" + type, added when new.
-  std::pair<TagId, TagId> begin_inside(std::string_view type) {
-    if (const auto* found = type_ids_.find(type)) return *found;
-    return add_begin_inside(type);
-  }
+  std::pair<TagId, TagId> begin_inside(std::string_view type);
 
   // The ids of type + "(e1,e2)" and type + "(e2,e1)", the labels of a relation or attribute
   // whose first argument starts first or second; added when new.
@@ -51,11 +49,12 @@ class TagVocabulary {
  private:
   std::pair<TagId, TagId> add_begin_inside(std::string_view type);
 
-  std::deque<std::string> tags_;  // a deque: adding never moves the texts the maps view
-  ShortStringMap<TagId> ids_;
+  // The hashed lookups, whose table type is the library's own.
+  struct Lookups;
+
+  std::deque<std::string> tags_;  // a deque: adding never moves the texts the lookups view
   std::deque<std::string> types_;
-  ShortStringMap<std::pair<TagId, TagId>> type_ids_;
-  ShortStringMap<std::pair<TagId, TagId>> directed_ids_;
+  std::unique_ptr<Lookups> lookups_;
 };
 
 }  // namespace nlpeval

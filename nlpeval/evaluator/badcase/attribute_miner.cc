@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "nlpeval/core/errors.h"
+#include "nlpeval/tasks/task.h"
 
 namespace nlpeval {
 namespace {
@@ -43,7 +44,7 @@ Desc describe_pair(const Triple* gold, const Triple* pred) {
 // The triple of one attribute of `subject`. Every subject key is required here, though no
 // field shows the subject's "type".
 Triple read_triple(const Record& subject, std::string_view subject_text, const Record& attribute) {
-  attribute.expect_object("attribute");
+  attribute.expect_object(task_of(TaskId::attribute).element);
   const Record value = attribute.at("value");
   value.expect_object("value");
   subject.at("type");

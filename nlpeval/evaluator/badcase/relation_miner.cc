@@ -6,6 +6,8 @@
 #include "nlpeval/core/errors.h"
 #include "nlpeval/core/offset.h"
 #include "nlpeval/evaluator/badcase/const.h"
+#include "nlpeval/tasks/mentions.h"
+#include "nlpeval/tasks/task.h"
 
 namespace nlpeval {
 namespace {
@@ -19,18 +21,12 @@ struct Mention {
   Offset offset;
 };
 
-Record read_mention(const Record& relation, std::string_view key) {
-  const Record mention = relation.at(key);
-  mention.expect_object(key);
-  return mention;
-}
-
 // The relation's two mentions with their offsets, the one that starts first (the head on a
 // tie) first.
 std::pair<Mention, Mention> in_text_order(const Record& relation) {
-  relation.expect_object("relation");
-  const Record head = read_mention(relation, "head");
-  const Record tail = read_mention(relation, "tail");
+  relation.expect_object(task_of(TaskId::relation).element);
+  const Record head = mention_at(relation, "head");
+  const Record tail = mention_at(relation, "tail");
   Mention head_mention{head, Offset::read(head)};
   Mention tail_mention{tail, Offset::read(tail)};
   if (greater(head_mention.offset, tail_mention.offset)) return {tail_mention, head_mention};
@@ -125,9 +121,9 @@ RelationMiner::Tuple2Triple RelationMiner::_get_tuple2triple(const RecordArray& 
 }
 
 std::string RelationMiner::_get_tag(const Record& relation) {
-  relation.expect_object("relation");
-  const Offset head = Offset::read(read_mention(relation, "head"));
-  const Offset tail = Offset::read(read_mention(relation, "tail"));
+  relation.expect_object(task_of(TaskId::relation).element);
+  const Offset head = Offset::read(mention_at(relation, "head"));
+  const Offset tail = Offset::read(mention_at(relation, "tail"));
   const std::string_view type = relation.get_string("type");
   // A reversed type names its direction itself, so the offsets are not compared.
   if (type.ends_with(kReverseSuffix)) return without_reverse_marks(type) + "(e2,e1)";

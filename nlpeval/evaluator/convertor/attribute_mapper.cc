@@ -1,5 +1,7 @@
 #include "nlpeval/evaluator/convertor/attribute_mapper.h"
 
+#include "nlpeval/tasks/task.h"
+
 namespace nlpeval {
 
 namespace {
@@ -33,7 +35,7 @@ AttributeMapper::AttributeMap AttributeMapper::_get_tuple2attribute(const Record
     subject.expect_object("subject");
     const Mention head = Mention::read(subject);
     for (const Record attribute : subject.get_array("attributes")) {
-      attribute.expect_object("attribute");
+      attribute.expect_object(task_of(TaskId::attribute).element);
       const Mention value = Mention::read(mention_at(attribute, "value"));
       AttributePair pair{head.offset, value.offset, attribute.at("type")};
       tuple2attribute.insert_or_assign(

@@ -18,27 +18,9 @@
 #include "nlpeval/core/pair_map.h"
 #include "nlpeval/core/record.h"
 #include "nlpeval/core/tag_vocabulary.h"
+#include "nlpeval/tasks/mentions.h"
 
 namespace nlpeval {
-
-// The mention record under `key` of `owner`. Throws KeyError when absent and TypeError naming
-// the key unless it is an object.
-inline Record mention_at(const Record& owner, std::string_view key) {
-  Record mention = owner.at(key);
-  mention.expect_object(key);
-  return mention;
-}
-
-// What a pair key takes from one mention. Views the record it was read from.
-struct Mention {
-  std::string_view text;
-  Offset offset;
-
-  // Reads "text", then "offset", of an object record.
-  static Mention read(const Record& mention) {
-    return {mention.get_string("text"), Offset::read(mention)};
-  }
-};
 
 // The label of one side's pair: its type, followed by "(e1,e2)" when the first mention starts
 // at or before the second and by "(e2,e1)" when it starts after it.

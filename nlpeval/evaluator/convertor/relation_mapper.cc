@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "nlpeval/core/errors.h"
+#include "nlpeval/tasks/task.h"
 
 namespace nlpeval {
 
@@ -26,7 +27,7 @@ DirectedLabel label_of(const RelationLabel& relation) {
 template <typename Add>
 void for_each_relation(const Record& relations, Add&& add) {
   for (const Record relation : relations.as_array("relations")) {
-    relation.expect_object("relation");
+    relation.expect_object(task_of(TaskId::relation).element);
     const Mention head = Mention::read(mention_at(relation, "head"));
     const Mention tail = Mention::read(mention_at(relation, "tail"));
     add({head.text, head.offset.key_text(), tail.text, tail.offset.key_text()}, relation, head,
