@@ -2,7 +2,7 @@
 
 namespace nlpeval {
 
-std::string quoted(std::string_view text) {
+std::string quoted_excerpt(std::string_view text) {
   size_t end = text.size();
   if (end > kQuotedBytes) {
     end = kQuotedBytes;

@@ -14,7 +14,8 @@ inline constexpr size_t kQuotedBytes = 80;
 
 // `text` in single quotes for a message: 'text', or its first kQuotedBytes bytes, cut back to
 // a code-point boundary, then "...'" when it is longer. The bytes are copied as they are.
-std::string quoted(std::string_view text);
+// (Not named `quoted`: argument-dependent lookup would find std::quoted for std::string.)
+std::string quoted_excerpt(std::string_view text);
 
 }  // namespace nlpeval
 

@@ -9,17 +9,17 @@
 namespace nlpeval {
 namespace {
 
-TEST(Quoted, ShortTextsWholeLongOnesCutOnACodePoint) {
-  EXPECT_EQ(quoted(""), "''");
-  EXPECT_EQ(quoted("(A0*"), "'(A0*'");
+TEST(QuotedExcerpt, ShortTextsWholeLongOnesCutOnACodePoint) {
+  EXPECT_EQ(quoted_excerpt(""), "''");
+  EXPECT_EQ(quoted_excerpt("(A0*"), "'(A0*'");
   const std::string at_limit(kQuotedBytes, 'a');
-  EXPECT_EQ(quoted(at_limit), "'" + at_limit + "'");
-  EXPECT_EQ(quoted(at_limit + "b"), "'" + at_limit + "...'");
+  EXPECT_EQ(quoted_excerpt(at_limit), "'" + at_limit + "'");
+  EXPECT_EQ(quoted_excerpt(at_limit + "b"), "'" + at_limit + "...'");
   // "北" takes bytes 79 to 81: the cut moves back before it rather than split it.
   const std::string straddling = std::string(kQuotedBytes - 1, 'a') + "北北";
-  EXPECT_EQ(quoted(straddling), "'" + std::string(kQuotedBytes - 1, 'a') + "...'");
+  EXPECT_EQ(quoted_excerpt(straddling), "'" + std::string(kQuotedBytes - 1, 'a') + "...'");
   // Bytes are copied as they are, quotes and invalid UTF-8 included.
-  EXPECT_EQ(quoted("it's \xFF"), "'it's \xFF'");
+  EXPECT_EQ(quoted_excerpt("it's \xFF"), "'it's \xFF'");
 }
 
 TEST(ReplaceInvalid, OneReplacementPerBadByteAndPerNul) {

@@ -149,7 +149,7 @@ std::string_view without_line_feed(std::string_view line) {
 std::string field_error(const LineTail& tail, int needed, std::string_view line) {
   return "the line has " + std::to_string(tail.fields()) +
          " tab-separated field(s), needs at least " + std::to_string(needed) + ": " +
-         quoted(without_line_feed(line));
+         quoted_excerpt(without_line_feed(line));
 }
 
 void check_fields(const LineTail& tail, int needed, std::string_view token, const char* what) {

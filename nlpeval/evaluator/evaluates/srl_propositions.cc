@@ -15,7 +15,7 @@ constexpr std::string_view kNoTarget = "-";
 constexpr std::string_view kContinuation = "C-";
 
 [[noreturn]] void throw_malformed(const std::string& where, std::string_view tag) {
-  throw ValueError(where + "not a bracket tag: " + quoted(tag) +
+  throw ValueError(where + "not a bracket tag: " + quoted_excerpt(tag) +
                    " (expected forms like '(A0*', '*', '*)')");
 }
 
@@ -107,7 +107,7 @@ void SentenceProps::read_brackets(size_t column, const Place& place) {
   if (!open_.empty()) {
     const Phrase& unclosed = open_.front();
     throw ValueError(place.at(unclosed.tokens.start + 1, column + 1) + "argument " +
-                     quoted(unclosed.type) + " is opened here and never closed");
+                     quoted_excerpt(unclosed.type) + " is opened here and never closed");
   }
 }
 
@@ -127,11 +127,11 @@ void SentenceProps::read_tag(std::string_view tag, size_t token, size_t column,
     if (end == kNpos || tag[end] != ')') throw_malformed(where(), tag);
     std::string_view type = tag.substr(at, end - at);
     if (open_.empty()) {
-      throw ValueError(where() + quoted(tag) + " closes an argument that was never opened");
+      throw ValueError(where() + quoted_excerpt(tag) + " closes an argument that was never opened");
     }
     if (!type.empty() && type != open_.back().type) {
-      throw ValueError(where() + quoted(tag) + " closes '" + std::string(type) +
-                       "' but the open argument is " + quoted(open_.back().type));
+      throw ValueError(where() + quoted_excerpt(tag) + " closes '" + std::string(type) +
+                       "' but the open argument is " + quoted_excerpt(open_.back().type));
     }
     phrases_.push_back({open_.back().type, {open_.back().tokens.start, token}});
     open_.pop_back();
