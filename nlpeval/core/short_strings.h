@@ -30,6 +30,22 @@ inline uint64_t load64(const char* bytes) {
   return word;
 }
 
+// A hash of a string longer than 8 bytes, mixed in a word at a time; the last word overlaps
+// the one before it rather than reading past the end.
+inline uint64_t hash_long(std::string_view text) {
+  constexpr uint64_t kMultiplier = 0x9E3779B97F4A7C15u;
+  auto mix = [](uint64_t hash, uint64_t word) {
+    hash = (hash ^ word) * kMultiplier;
+    return hash ^ (hash >> 29);
+  };
+  const char* bytes = text.data();
+  const size_t size = text.size();
+  uint64_t hash = size * kMultiplier;
+  for (size_t at = 0; at + 8 < size; at += 8) hash = mix(hash, load64(bytes + at));
+  hash = mix(hash, load64(bytes + size - 8));
+  return hash * kMultiplier;
+}
+
 }  // namespace short_strings_detail
 
 // Whether two short strings are equal. Strings of equal size are compared in words that may
@@ -97,8 +113,8 @@ inline uint64_t pack_short(std::string_view text) {
   return wide ? words : ends;
 }
 
-// A map from short strings to values, for the handful of distinct tags or types a data set
-// has: open addressing in one array, so a lookup follows no node and divides nothing. Each
+// A map from short strings to values, for the handful of distinct tags, types or labels a
+// data set has: open addressing in one array, so a lookup follows no node and divides nothing. Each
 // slot keeps its key packed (pack_short), so finding a key of up to 8 bytes is one compare of
 // numbers; and while the table is small it is rebuilt until every key sits in the slot its
 // hash names, so that a lookup of a present key takes no branch it could mispredict. The map
@@ -147,10 +163,7 @@ class ShortStringMap {
 
   // Exact for keys of up to 8 bytes; longer ones are hashed and compared in full.
   static uint64_t fingerprint(std::string_view key) {
-    if (key.size() <= 8) return pack_short(key);
-    uint64_t hash = key.size();
-    for (char byte : key) hash = (hash ^ static_cast<unsigned char>(byte)) * 1099511628211u;
-    return hash;
+    return key.size() <= 8 ? pack_short(key) : short_strings_detail::hash_long(key);
   }
 
   size_t home(uint64_t packed, size_t size) const {

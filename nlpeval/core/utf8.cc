@@ -41,4 +41,24 @@ std::string encode(std::u32string_view code_points) {
   return text;
 }
 
+std::string replace_invalid(std::string_view text) {
+  constexpr std::string_view kReplacement = "\xEF\xBF\xBD";
+  std::string out;
+  out.reserve(text.size());
+  while (!text.empty()) {
+    const size_t bad = find_invalid(text);
+    std::string_view good = text.substr(0, bad);
+    for (size_t nul = good.find('\0'); nul != std::string_view::npos; nul = good.find('\0')) {
+      out.append(good.substr(0, nul)).append(kReplacement);
+      good.remove_prefix(nul + 1);
+    }
+    out.append(good);
+    if (bad == std::string_view::npos) break;
+    // One replacement per byte: the next byte may start a well-formed sequence.
+    out += kReplacement;
+    text.remove_prefix(bad + 1);
+  }
+  return out;
+}
+
 }  // namespace nlpeval::utf8

@@ -25,6 +25,10 @@ std::u32string decode(std::string_view text);
 // The UTF-8 form of `code_points`.
 std::string encode(std::u32string_view code_points);
 
+// `text` with U+FFFD in place of every byte that is not part of well-formed UTF-8 and of
+// every NUL: text that libraries taking C strings of UTF-8 accept and show whole.
+std::string replace_invalid(std::string_view text);
+
 }  // namespace nlpeval::utf8
 
 #endif  // NLPEVAL_CORE_UTF8_H_

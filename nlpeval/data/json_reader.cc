@@ -3,7 +3,6 @@
 #include <simdjson.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -14,6 +13,7 @@
 #include <vector>
 
 #include "nlpeval/core/errors.h"
+#include "nlpeval/core/files.h"
 #include "nlpeval/core/huge_pages.h"
 #include "nlpeval/data/line_scanner.h"
 
@@ -75,10 +75,7 @@ class ChunkReader {
         grow();
       }
       size_t searched = filled_;
-      size_t got = std::fread(text() + filled_, 1, capacity_ - filled_, file_);
-      if (std::ferror(file_)) {
-        throw FileError("cannot read '" + name_ + "': " + std::strerror(errno));
-      }
+      size_t got = files::read_some(file_, name_, text() + filled_, capacity_ - filled_);
       filled_ += got;
       if (at_start_) skip_byte_order_mark();  // the first read fills 64 bytes or ends the file
       if (got == 0) {
@@ -262,20 +259,6 @@ class RecordsBuilder {
   Records records_;
 };
 
-struct FileCloser {
-  void operator()(std::FILE* file) const { std::fclose(file); }
-};
-
-std::unique_ptr<std::FILE, FileCloser> open_for_reading(const std::string& file) {
-  std::error_code ignored;
-  if (std::filesystem::is_directory(file, ignored)) {
-    throw FileError("cannot read '" + file + "': is a directory");
-  }
-  std::unique_ptr<std::FILE, FileCloser> handle(std::fopen(file.c_str(), "rb"));
-  if (!handle) throw FileError("cannot open '" + file + "': " + std::strerror(errno));
-  return handle;
-}
-
 // The size of a regular file, or 0 when it has none to tell (a pipe, say) or is empty.
 size_t file_bytes(const std::string& file) {
   std::error_code error;
@@ -296,7 +279,7 @@ JsonReader::JsonReader(size_t chunk_bytes)
     : chunk_bytes_(std::clamp(chunk_bytes, kMinChunkBytes, kMaxChunkBytes)) {}
 
 Records JsonReader::read_jsonl(const std::string& file) const {
-  auto handle = open_for_reading(file);
+  files::FilePtr handle = files::open_for_reading(file);
   size_t total_bytes = file_bytes(file);
   size_t chunk_bytes = chunk_bytes_for(total_bytes, chunk_bytes_);
   ChunkReader reader(handle.get(), file, chunk_bytes);
@@ -316,13 +299,13 @@ Records JsonReader::read_jsonl(const std::string& file) const {
 struct JsonLinesStream::State {
   State(const std::string& file, size_t chunk_bytes)
       : name(file),
-        handle(open_for_reading(name)),
+        handle(files::open_for_reading(name)),
         fitted_chunk_bytes(chunk_bytes_for(file_bytes(name), chunk_bytes)),
         reader(handle.get(), name, fitted_chunk_bytes),
         builder(name, fitted_chunk_bytes, 0, RecordsBuilder::Use::streaming) {}
 
   std::string name;
-  std::unique_ptr<std::FILE, FileCloser> handle;
+  files::FilePtr handle;
   size_t fitted_chunk_bytes;  // no more than a small file needs
   ChunkReader reader;
   RecordsBuilder builder;

@@ -66,6 +66,28 @@ TEST(ShortStringMap, TellsApartKeysThatDifferOnlyInSizeOrLate) {
   EXPECT_EQ(map.find("prefix-of-a-long-key-3"), nullptr);
 }
 
+// Keys past 8 bytes are hashed a word at a time: a change of any one byte, in the last
+// overlapping word too, must make another key.
+TEST(ShortStringMap, TellsApartLongKeysThatDifferInOneByte) {
+  for (size_t size = 9; size <= 40; ++size) {
+    const std::string base(size, 'k');
+    ShortStringMap<size_t> map;
+    map.insert(base, size);
+    std::vector<std::string> changed(size, base);
+    for (size_t position = 0; position < size; ++position) {
+      changed[position][position] = 'K';
+      ASSERT_EQ(map.find(changed[position]), nullptr) << "size " << size << " at " << position;
+      map.insert(changed[position], position);
+    }
+    ASSERT_NE(map.find(base), nullptr);
+    EXPECT_EQ(*map.find(base), size);
+    for (size_t position = 0; position < size; ++position) {
+      ASSERT_NE(map.find(changed[position]), nullptr);
+      EXPECT_EQ(*map.find(changed[position]), position);
+    }
+  }
+}
+
 TEST(ShortStringMap, FindsEveryKeyAcrossGrowth) {
   std::vector<std::string> keys;
   for (int i = 0; i < 500; ++i) keys.push_back(std::string("t").append(std::to_string(i)));

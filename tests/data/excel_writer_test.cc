@@ -220,6 +220,10 @@ TEST_F(ExcelWriterTest, TextsPastTheCellLimitAreCutWithAnEllipsis) {
       {repeat(emoji, 16383) + "a", repeat(emoji, 16383) + "a"},
       {repeat(emoji, 16384), repeat(emoji, 16383) + "…"},
       {"a" + repeat(emoji, 16384), "a" + repeat(emoji, 16382) + "…"},  // no half character
+      // Cleaned texts are cut alike, however much lies beyond the limit.
+      {std::string(100000, '\xFF'), repeat("\uFFFD", 32766) + "…"},
+      {repeat("北", 32766) + "\xFF\xFF", repeat("北", 32766) + "…"},
+      {"a" + repeat("北", 40000) + "\xFF", "a" + repeat("北", 32765) + "…"},
   };
   Rows rows;
   for (const auto& [text, expected] : cases) rows.push_back({text});

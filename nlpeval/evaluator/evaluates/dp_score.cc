@@ -2,15 +2,15 @@
 
 #include <algorithm>
 #include <array>
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <iostream>
+#include <system_error>
 #include <unordered_map>
 
 #include "nlpeval/core/errors.h"
+#include "nlpeval/core/files.h"
+#include "nlpeval/core/text.h"
 #include "nlpeval/core/utf8.h"
 
 namespace nlpeval {
@@ -27,13 +27,8 @@ constexpr size_t kLineBytesGuess = 32;
 
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 
-// How much of an offending line an error message quotes.
-constexpr size_t kQuotedBytes = 80;
-
 // ---------------------------------------------------------------------------------------
 // Reading files
-
-std::string strerror_text(int error) { return error == 0 ? "unknown error" : std::strerror(error); }
 
 // Cuts text that arrives in pieces into lines ending with "\n", turning "\r\n" and a lone
 // "\r" into "\n", and checks each line for valid UTF-8. Reading piece by piece keeps the
@@ -146,18 +141,15 @@ bool has_token_mark(std::string_view line, const LineTail& tail) {
 
 bool has_underscore(std::string_view text) { return text.find('_') != kNpos; }
 
-// `line` without its line feed, cut short for an error message at a code point boundary.
-std::string quoted(std::string_view line) {
+std::string_view without_line_feed(std::string_view line) {
   if (!line.empty() && line.back() == '\n') line.remove_suffix(1);
-  if (line.size() <= kQuotedBytes) return "'" + std::string(line) + "'";
-  size_t cut = kQuotedBytes;
-  while (cut > 0 && (static_cast<unsigned char>(line[cut]) & 0xC0) == 0x80) --cut;
-  return "'" + std::string(line.substr(0, cut)) + "...'";
+  return line;
 }
 
 std::string field_error(const LineTail& tail, int needed, std::string_view line) {
   return "the line has " + std::to_string(tail.fields()) +
-         " tab-separated field(s), needs at least " + std::to_string(needed) + ": " + quoted(line);
+         " tab-separated field(s), needs at least " + std::to_string(needed) + ": " +
+         quoted_excerpt(without_line_feed(line));
 }
 
 void check_fields(const LineTail& tail, int needed, std::string_view token, const char* what) {
@@ -267,29 +259,23 @@ nlohmann::ordered_json DpResult::to_json() const {
 }
 
 ConllLines read_conll(const std::string& input_file) {
-  std::error_code ignored;
-  // A directory opens fine as a stream on Linux and only fails at the first read.
-  if (std::filesystem::is_directory(input_file, ignored)) {
-    throw FileError("cannot read '" + input_file + "': it is a directory");
-  }
-  errno = 0;
-  std::ifstream in(input_file, std::ios::binary);
-  if (!in) throw FileError("cannot open '" + input_file + "': " + strerror_text(errno));
-
+  files::FilePtr in = files::open_for_reading(input_file);
   // Token lines run to 40 bytes and more, so the list rarely grows again; slots never
   // used take address space, not memory.
+  std::error_code ignored;
   auto size = std::filesystem::file_size(input_file, ignored);
   LineCutter cutter(input_file, ignored ? 0 : size / kLineBytesGuess);
   std::vector<char> piece(kPieceBytes);
   bool first_piece = true;
-  while (in.read(piece.data(), static_cast<std::streamsize>(piece.size())) || in.gcount() > 0) {
-    std::string_view text(piece.data(), static_cast<size_t>(in.gcount()));
+  for (;;) {
+    const size_t got = files::read_some(in.get(), input_file, piece.data(), piece.size());
+    if (got == 0) break;
+    std::string_view text(piece.data(), got);
     // A byte order mark is no part of the first line (a piece holds far more than 3 bytes).
     if (first_piece && text.starts_with(kByteOrderMark)) text.remove_prefix(kByteOrderMark.size());
     first_piece = false;
     cutter.feed(text);
   }
-  if (in.bad()) throw FileError("cannot read '" + input_file + "': " + strerror_text(errno));
   return cutter.finish();
 }
 

@@ -22,18 +22,9 @@
 #include <vector>
 
 #include "nlpeval/core/record.h"
+#include "nlpeval/evaluator/evaluates/props_reader.h"  // conll_iterator
 
 namespace nlpeval {
-
-// The sentences of the props file `file`, in file order, each a record as above; each record
-// remembers the file and the 1-based line of its first token. Lines that hold only white
-// space end a sentence; a UTF-8 byte order mark at the start and "\r\n" line ends are
-// accepted. The file is read once, sentence by sentence, and its tokens are not checked here:
-// srl_evaluate checks them.
-//
-// Throws FileError naming the file when it cannot be opened or read, and ValueError naming the
-// file and the 1-based line for invalid UTF-8 or a sentence too long to keep (4 GB).
-Records conll_iterator(const std::string& file);
 
 // Arguments of one type, or of all types but "V".
 struct SrlCounts {

@@ -219,9 +219,11 @@ TEST(ReadConll, LineEndsAndCharactersSplitBetweenReadsSurvive) {
 TEST(ReadConll, UnreadableFileIsFileErrorAndBadBytesValueError) {
   TempFile file("1\ta\n2\tb\n3\t\xff\n");
   std::string missing = file.path() + ".missing";
-  EXPECT_THAT(message_of<FileError>([&] { read_conll(missing); }), HasSubstr(missing));
+  EXPECT_EQ(message_of<FileError>([&] { read_conll(missing); }),
+            "cannot open '" + missing + "': No such file or directory");
   std::string folder = std::filesystem::path(file.path()).parent_path().string();
-  EXPECT_THAT(message_of<FileError>([&] { read_conll(folder); }), HasSubstr(folder));
+  EXPECT_EQ(message_of<FileError>([&] { read_conll(folder); }),
+            "cannot read '" + folder + "': it is a directory");
 
   std::string bad = message_of<ValueError>([&] { read_conll(file.path()); });
   EXPECT_THAT(bad, HasSubstr(file.path()));
