@@ -13,16 +13,14 @@
 #include <CLI/CLI.hpp>
 #include <algorithm>
 #include <cstdio>
-#include <filesystem>
-#include <fstream>
 #include <iostream>
 #include <nlohmann/json.hpp>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "interrupts.h"
 #include "nlpeval/core/errors.h"
+#include "nlpeval/core/files.h"
 #include "nlpeval/core/progress.h"
 #include "nlpeval/core/version.h"
 #include "nlpeval/evaluator/evaluator.h"
@@ -137,15 +135,9 @@ void describe_options(CLI::App& app, Arguments& args) {
 }
 
 nlohmann::ordered_json read_schema(const std::string& file) {
-  std::error_code ignored;
-  // A directory opens as a stream and would read as empty text.
-  if (std::filesystem::is_directory(file, ignored)) {
-    throw nlpeval::FileError("cannot read '" + file + "': it is a directory");
-  }
-  std::ifstream in(file);
-  if (!in) throw nlpeval::FileError("cannot open '" + file + "'");
+  const std::string text = nlpeval::files::read_file(file);
   try {
-    return nlohmann::ordered_json::parse(in);
+    return nlohmann::ordered_json::parse(text);
   } catch (const nlohmann::ordered_json::parse_error& error) {
     // The parser's message gives the line and column.
     throw nlpeval::ValueError(file + ": the schema is not valid JSON: " + error.what());

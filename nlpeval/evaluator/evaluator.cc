@@ -1,18 +1,11 @@
 #include "nlpeval/evaluator/evaluator.h"
 
 #include <algorithm>
-#include <charconv>
-#include <cmath>
-#include <cstdio>
-#include <filesystem>
-#include <fstream>
 #include <iostream>
 #include <memory>
-#include <sstream>
 
 #include "nlpeval/core/errors.h"
 #include "nlpeval/core/tags.h"
-#include "nlpeval/core/utf8.h"
 #include "nlpeval/data/json_reader.h"
 #include "nlpeval/data/json_validator.h"
 #include "nlpeval/evaluator/badcase_sheet.h"
@@ -333,109 +326,6 @@ ScoreResult evaluate_record_files(std::string_view type_, const std::string& tru
   return score_records(type_, pairs, options, entity2count);
 }
 
-std::string read_whole_file(const std::string& file) {
-  std::ifstream in(file, std::ios::binary);
-  std::error_code ignored;
-  if (!in || std::filesystem::is_directory(file, ignored)) {
-    throw FileError("cannot open '" + file + "'");
-  }
-  std::ostringstream contents;
-  contents << in.rdbuf();
-  if (in.bad()) throw FileError("cannot read '" + file + "'");
-  return std::move(contents).str();
-}
-
-std::string_view strip_ascii_space(std::string_view text) {
-  constexpr std::string_view kSpace = " \t\n\r\f\v";
-  size_t begin = text.find_first_not_of(kSpace);
-  if (begin == std::string_view::npos) return {};
-  return text.substr(begin, text.find_last_not_of(kSpace) - begin + 1);
-}
-
-std::vector<std::string_view> split(std::string_view text, std::string_view separator) {
-  std::vector<std::string_view> pieces;
-  for (size_t end; (end = text.find(separator)) != std::string_view::npos;) {
-    pieces.push_back(text.substr(0, end));
-    text.remove_prefix(end + separator.size());
-  }
-  pieces.push_back(text);
-  return pieces;
-}
-
-// An optional sign followed by ASCII digits, within 64 bits.
-std::optional<int64_t> parse_count(std::string_view text) {
-  if (!text.empty() && text.front() == '+') text.remove_prefix(1);
-  if (text.empty() || (text.front() == '-' && text.size() == 1)) return std::nullopt;
-  int64_t value = 0;
-  auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (error != std::errc() || end != text.data() + text.size()) return std::nullopt;
-  return value;
-}
-
-// The last white-space-separated token of a report row, read as a number.
-double support_of(std::string_view row) {
-  constexpr std::string_view kSpace = " \t\n\r\f\v";
-  size_t end = row.find_last_not_of(kSpace);
-  if (end == std::string_view::npos) {
-    throw ValueError("classification report row without a support: '" + std::string(row) + "'");
-  }
-  size_t begin = row.find_last_of(kSpace, end);
-  begin = begin == std::string_view::npos ? 0 : begin + 1;
-  std::string_view token = row.substr(begin, end - begin + 1);
-  // A decimal number may carry its sign, as Python's float() reads it; from_chars takes "-" only.
-  if (token.size() > 1 && token.front() == '+' && token[1] != '-') token.remove_prefix(1);
-  double value = 0.0;
-  auto [stop, error] = std::from_chars(token.data(), token.data() + token.size(), value);
-  if (error != std::errc() || stop != token.data() + token.size() || std::isnan(value)) {
-    throw ValueError("classification report row whose support is not a number: '" +
-                     std::string(row) + "'");
-  }
-  return value;
-}
-
-// Sorts the per-label block (the second of the "\n\n"-separated blocks) by support, largest
-// first, keeping the order of equal supports; a report of two blocks or fewer is unchanged.
-std::string sort_report_by_support(const std::string& report) {
-  std::vector<std::string_view> blocks = split(report, "\n\n");
-  if (blocks.size() <= 2) return report;
-  std::vector<std::string_view> rows = split(blocks[1], "\n");
-  std::vector<std::pair<double, std::string_view>> keyed;
-  keyed.reserve(rows.size());
-  for (std::string_view row : rows) keyed.emplace_back(support_of(row), row);
-  std::stable_sort(keyed.begin(), keyed.end(),
-                   [](const auto& a, const auto& b) { return a.first > b.first; });
-  std::string sorted(blocks[0]);
-  sorted += "\n\n";
-  for (size_t i = 0; i < keyed.size(); ++i) {
-    if (i > 0) sorted += '\n';
-    sorted += keyed[i].second;
-  }
-  sorted += "\n\n";
-  sorted += blocks[2];
-  return sorted;
-}
-
-const nlohmann::ordered_json& value_at(const nlohmann::ordered_json& score_json, const char* key) {
-  auto found = score_json.find(key);
-  if (found == score_json.end()) throw KeyError(key);
-  return *found;
-}
-
-double as_number(const nlohmann::ordered_json& value, const char* key) {
-  if (!value.is_number()) {
-    throw TypeError(std::string(key) + ": expected number, got " + value.type_name());
-  }
-  return value.get<double>();
-}
-
-// As "%.3f" prints in Python: "nan" has no sign there.
-std::string format_3f(double value) {
-  if (std::isnan(value)) return "nan";
-  char text[64];
-  std::snprintf(text, sizeof text, "%.3f", value);
-  return text;
-}
-
 }  // namespace
 
 nlohmann::ordered_json to_json(const EvaluateResult& result) {
@@ -512,57 +402,6 @@ void validate(const std::optional<nlohmann::ordered_json>& schema, const Records
     throw ValueError("prediction_file and label_file has unequal");
   }
 }
-
-EntityCount read_entity_count(const std::string& entity_count_file) {
-  const std::string file_contents = read_whole_file(entity_count_file);
-  std::string_view contents = file_contents;
-  constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
-  if (contents.starts_with(kByteOrderMark)) contents.remove_prefix(kByteOrderMark.size());
-  EntityCount entity2count;
-  if (contents.empty()) return entity2count;  // an empty file has no line
-  std::vector<std::string_view> lines = split(contents, "\n");
-  if (!contents.empty() && contents.back() == '\n') lines.pop_back();
-  for (size_t index = 0; index < lines.size(); ++index) {
-    auto where = [&] { return entity_count_file + ":" + std::to_string(index + 1) + ": "; };
-    if (!utf8::is_valid(lines[index])) throw ValueError(where() + "invalid UTF-8");
-    std::vector<std::string_view> fields = split(strip_ascii_space(lines[index]), "\t");
-    if (fields.size() != 3) {
-      throw ValueError(where() + "expected 3 tab-separated fields (entity, label, count), got " +
-                       std::to_string(fields.size()));
-    }
-    std::optional<int64_t> count = parse_count(fields[2]);
-    if (!count) {
-      throw ValueError(where() + "count is not an integer: '" + std::string(fields[2]) + "'");
-    }
-    entity2count.insert_or_assign(std::string(fields[0]), *count);
-  }
-  return entity2count;
-}
-
-void print_evaluate(const nlohmann::ordered_json& score_json) {
-  if (!score_json.is_object()) {
-    throw TypeError(std::string("score_json: expected object, got ") + score_json.type_name());
-  }
-  // Every key is looked up before any value is checked: a missing key is named first.
-  const nlohmann::ordered_json& precision_value = value_at(score_json, "precision");
-  const nlohmann::ordered_json& recall_value = value_at(score_json, "recall");
-  const nlohmann::ordered_json& f1_value = value_at(score_json, "f1");
-  const nlohmann::ordered_json& report = value_at(score_json, "classification_report");
-  double precision = as_number(precision_value, "precision");
-  double recall = as_number(recall_value, "recall");
-  double f1 = as_number(f1_value, "f1");
-  if (!report.is_string()) {
-    throw TypeError(std::string("classification_report: expected string, got ") +
-                    report.type_name());
-  }
-  const std::string& text = report.get_ref<const std::string&>();
-  std::string sorted = text.empty() ? text : sort_report_by_support(text);
-  std::cout << "precision: " << format_3f(precision) << "\trecall: " << format_3f(recall)
-            << "\tf1: " << format_3f(f1) << "\n"
-            << sorted << "\n";
-}
-
-void print_evaluate(const ScoreResult& score) { print_evaluate(score.to_json()); }
 
 void generate_badcase(std::string_view type_, const std::vector<Label2PredData>& label2preddataset,
                       const std::string& badcase_file, bool is_merge,
