@@ -14,7 +14,7 @@
 
 #include "bench_support.h"
 #include "nlpeval/data/json_reader.h"
-#include "nlpeval/data/line_scanner.h"
+#include "nlpeval/data/internal/line_scanner.h"
 
 namespace {
 

@@ -2,8 +2,10 @@
 # another project can write find_package(nlpeval) and link nlpeval::evaluator.
 include(CMakePackageConfigHelpers)
 
+# The public headers only: each module keeps what its own files share under internal/, which
+# no installed header includes.
 install(DIRECTORY "${PROJECT_SOURCE_DIR}/nlpeval/" DESTINATION "${CMAKE_INSTALL_INCLUDEDIR}/nlpeval"
-        FILES_MATCHING PATTERN "*.h")
+        FILES_MATCHING PATTERN "*.h" PATTERN "internal" EXCLUDE)
 install(TARGETS ${NLPEVAL_MODULES} EXPORT nlpevalTargets
         LIBRARY DESTINATION "${CMAKE_INSTALL_LIBDIR}"
         INCLUDES DESTINATION "${CMAKE_INSTALL_INCLUDEDIR}")

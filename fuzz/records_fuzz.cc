@@ -12,12 +12,12 @@
 #include <variant>
 
 #include "fuzz/fuzz_support.h"
-#include "nlpeval/core/tags_ahead.h"
+#include "nlpeval/core/internal/tags_ahead.h"
 #include "nlpeval/core/utf8.h"
 #include "nlpeval/evaluator/convertor/entity_mapper.h"
 #include "nlpeval/evaluator/convertor/pos_mapper.h"
 #include "nlpeval/evaluator/evaluator.h"
-#include "nlpeval/evaluator/instance_loop.h"
+#include "nlpeval/evaluator/internal/instance_loop.h"
 #include "nlpeval/evaluator/miner_kinds.h"
 #include "nlpeval/tasks/task.h"
 

@@ -5,8 +5,8 @@
 #include <map>
 
 #include "nlpeval/core/errors.h"
-#include "nlpeval/core/short_strings.h"
-#include "nlpeval/core/tape.h"
+#include "nlpeval/core/internal/short_strings.h"
+#include "nlpeval/core/internal/tape.h"
 
 namespace nlpeval {
 

@@ -3,7 +3,7 @@
 #include <limits>
 
 #include "nlpeval/core/errors.h"
-#include "nlpeval/core/short_strings.h"
+#include "nlpeval/core/internal/short_strings.h"
 
 namespace nlpeval {
 

@@ -1,9 +1,9 @@
-#include "nlpeval/core/tags_ahead.h"
+#include "nlpeval/core/internal/tags_ahead.h"
 
 #include <stdexcept>
 
 #include "nlpeval/core/errors.h"
-#include "nlpeval/core/tape.h"
+#include "nlpeval/core/internal/tape.h"
 #include "nlpeval/core/utf8.h"
 
 namespace nlpeval {

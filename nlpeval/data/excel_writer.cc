@@ -11,8 +11,8 @@
 #include <utility>
 
 #include "nlpeval/core/errors.h"
-#include "nlpeval/data/sheet_cells.h"
-#include "nlpeval/data/workbook_file.h"
+#include "nlpeval/data/internal/sheet_cells.h"
+#include "nlpeval/data/internal/workbook_file.h"
 
 namespace nlpeval {
 namespace {

@@ -14,8 +14,8 @@
 
 #include "nlpeval/core/errors.h"
 #include "nlpeval/core/files.h"
-#include "nlpeval/core/huge_pages.h"
-#include "nlpeval/data/line_scanner.h"
+#include "nlpeval/core/internal/huge_pages.h"
+#include "nlpeval/data/internal/line_scanner.h"
 
 namespace nlpeval {
 namespace {

@@ -1,4 +1,4 @@
-#include "nlpeval/data/line_scanner.h"
+#include "nlpeval/data/internal/line_scanner.h"
 
 #include <bit>
 #include <cstdint>
@@ -70,7 +70,7 @@ namespace baseline {
   return bits;
 }
 
-#include "nlpeval/data/line_scanner_steps.inc"
+#include "nlpeval/data/internal/line_scanner_steps.inc"
 
 }  // namespace baseline
 
@@ -87,7 +87,7 @@ namespace baseline {
 namespace with_popcnt {
 using baseline::classify_block;
 using baseline::prefix_xor;
-#include "nlpeval/data/line_scanner_steps.inc"
+#include "nlpeval/data/internal/line_scanner_steps.inc"
 }  // namespace with_popcnt
 #if defined(__clang__)
 #pragma clang attribute pop
@@ -137,7 +137,7 @@ inline uint64_t prefix_xor(uint64_t bits) {
   return static_cast<uint64_t>(_mm_cvtsi128_si64(product));
 }
 
-#include "nlpeval/data/line_scanner_steps.inc"
+#include "nlpeval/data/internal/line_scanner_steps.inc"
 
 }  // namespace with_avx2
 #if defined(__clang__)

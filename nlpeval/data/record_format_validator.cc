@@ -6,9 +6,9 @@
 #include <utility>
 
 #include "nlpeval/core/errors.h"
-#include "nlpeval/core/short_strings.h"
+#include "nlpeval/core/internal/short_strings.h"
 #include "nlpeval/data/json_validator.h"
-#include "nlpeval/data/record_name.h"
+#include "nlpeval/data/internal/record_name.h"
 #include "nlpeval/tasks/task.h"
 
 namespace nlpeval {

@@ -28,7 +28,7 @@
 #include <valijson/validation_visitor.hpp>
 
 #include "nlpeval/core/errors.h"
-#include "nlpeval/data/record_name.h"
+#include "nlpeval/data/internal/record_name.h"
 
 namespace nlpeval {
 namespace {

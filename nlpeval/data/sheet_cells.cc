@@ -1,4 +1,4 @@
-#include "nlpeval/data/sheet_cells.h"
+#include "nlpeval/data/internal/sheet_cells.h"
 
 #include <algorithm>
 #include <cmath>

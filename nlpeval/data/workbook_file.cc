@@ -1,4 +1,4 @@
-#include "nlpeval/data/workbook_file.h"
+#include "nlpeval/data/internal/workbook_file.h"
 
 #include <fcntl.h>
 #include <unistd.h>

@@ -13,10 +13,10 @@
 #include "nlpeval/evaluator/evaluates/label_na_score.h"
 #include "nlpeval/evaluator/evaluates/label_score.h"
 #include "nlpeval/evaluator/evaluates/srl_evaluate.h"
-#include "nlpeval/evaluator/instance_loop.h"
+#include "nlpeval/evaluator/internal/instance_loop.h"
 #include "nlpeval/evaluator/miner_kinds.h"
-#include "nlpeval/evaluator/progress_reporter.h"
-#include "nlpeval/evaluator/record_files.h"
+#include "nlpeval/evaluator/internal/progress_reporter.h"
+#include "nlpeval/evaluator/internal/record_files.h"
 #include "nlpeval/tasks/task.h"
 
 namespace nlpeval {

@@ -1,4 +1,4 @@
-#include "nlpeval/metrics/colour_ramp.h"
+#include "nlpeval/metrics/internal/colour_ramp.h"
 
 #include <algorithm>
 #include <cmath>

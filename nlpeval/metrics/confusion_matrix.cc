@@ -7,9 +7,9 @@
 
 #include "nlpeval/core/errors.h"
 #include "nlpeval/core/utf8.h"
-#include "nlpeval/metrics/colour_ramp.h"
-#include "nlpeval/metrics/matrix_picture.h"
-#include "nlpeval/metrics/picture_file.h"
+#include "nlpeval/metrics/internal/colour_ramp.h"
+#include "nlpeval/metrics/internal/matrix_picture.h"
+#include "nlpeval/metrics/internal/picture_file.h"
 
 namespace nlpeval::metrics {
 namespace {

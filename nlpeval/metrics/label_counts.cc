@@ -1,4 +1,4 @@
-#include "nlpeval/metrics/label_counts.h"
+#include "nlpeval/metrics/internal/label_counts.h"
 
 #include <algorithm>
 #include <string>

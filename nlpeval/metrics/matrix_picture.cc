@@ -1,4 +1,4 @@
-#include "nlpeval/metrics/matrix_picture.h"
+#include "nlpeval/metrics/internal/matrix_picture.h"
 
 #include <algorithm>
 #include <array>
@@ -9,7 +9,7 @@
 #include <unordered_map>
 
 #include "nlpeval/core/utf8.h"
-#include "nlpeval/metrics/cairo_handles.h"
+#include "nlpeval/metrics/internal/cairo_handles.h"
 
 namespace nlpeval::metrics {
 namespace {

@@ -7,7 +7,7 @@
 #include <utility>
 
 #include "nlpeval/core/errors.h"
-#include "nlpeval/metrics/label_counts.h"
+#include "nlpeval/metrics/internal/label_counts.h"
 #include "nlpeval/metrics/report.h"
 
 namespace nlpeval::metrics {

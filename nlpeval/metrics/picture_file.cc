@@ -1,4 +1,4 @@
-#include "nlpeval/metrics/picture_file.h"
+#include "nlpeval/metrics/internal/picture_file.h"
 
 #include <cairo-pdf.h>
 #include <cairo-svg.h>
@@ -12,7 +12,7 @@
 #include <system_error>
 
 #include "nlpeval/core/errors.h"
-#include "nlpeval/metrics/cairo_handles.h"
+#include "nlpeval/metrics/internal/cairo_handles.h"
 
 namespace nlpeval::metrics {
 namespace {

@@ -9,7 +9,7 @@
 #include <utility>
 
 #include "nlpeval/core/errors.h"
-#include "nlpeval/core/short_strings.h"
+#include "nlpeval/core/internal/short_strings.h"
 #include "nlpeval/metrics/report.h"
 
 namespace nlpeval::metrics::seq {

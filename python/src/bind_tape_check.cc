@@ -11,7 +11,7 @@
 
 #include "bindings.h"
 #include "nlpeval/core/errors.h"
-#include "nlpeval/core/tape_layout.h"
+#include "nlpeval/core/internal/tape_layout.h"
 #include "record_tape.h"
 
 namespace nlpeval::python {

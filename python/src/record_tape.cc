@@ -9,8 +9,8 @@
 
 #include "convert.h"
 #include "nlpeval/core/errors.h"
-#include "nlpeval/core/huge_pages.h"
-#include "nlpeval/core/tape_layout.h"
+#include "nlpeval/core/internal/huge_pages.h"
+#include "nlpeval/core/internal/tape_layout.h"
 
 namespace nlpeval::python {
 namespace {

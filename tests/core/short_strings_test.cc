@@ -1,4 +1,4 @@
-#include "nlpeval/core/short_strings.h"
+#include "nlpeval/core/internal/short_strings.h"
 
 #include <gtest/gtest.h>
 

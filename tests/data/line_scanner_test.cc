@@ -1,4 +1,4 @@
-#include "nlpeval/data/line_scanner.h"
+#include "nlpeval/data/internal/line_scanner.h"
 
 #include <gtest/gtest.h>
 

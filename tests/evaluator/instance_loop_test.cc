@@ -1,4 +1,4 @@
-#include "nlpeval/evaluator/instance_loop.h"
+#include "nlpeval/evaluator/internal/instance_loop.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "nlpeval/evaluator/record_files.h"
+#include "nlpeval/evaluator/internal/record_files.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

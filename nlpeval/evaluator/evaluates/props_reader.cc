@@ -14,7 +14,7 @@
 
 #include "nlpeval/core/errors.h"
 #include "nlpeval/core/files.h"
-#include "nlpeval/core/huge_pages.h"
+#include "nlpeval/core/internal/huge_pages.h"
 
 namespace nlpeval {
 namespace {

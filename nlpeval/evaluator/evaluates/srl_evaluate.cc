@@ -11,7 +11,7 @@
 #include <string_view>
 
 #include "nlpeval/core/errors.h"
-#include "nlpeval/evaluator/evaluates/srl_propositions.h"
+#include "nlpeval/evaluator/evaluates/internal/srl_propositions.h"
 
 namespace nlpeval {
 namespace {

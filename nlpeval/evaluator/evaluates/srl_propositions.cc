@@ -1,4 +1,4 @@
-#include "nlpeval/evaluator/evaluates/srl_propositions.h"
+#include "nlpeval/evaluator/evaluates/internal/srl_propositions.h"
 
 #include <algorithm>
 #include <numeric>

@@ -9,12 +9,12 @@
 #include <vector>
 
 #include "nlpeval/core/errors.h"
-#include "nlpeval/core/tags_ahead.h"
+#include "nlpeval/core/internal/tags_ahead.h"
 #include "nlpeval/data/json_validator.h"
 #include "nlpeval/evaluator/convertor/cws_mapper.h"
 #include "nlpeval/evaluator/convertor/entity_mapper.h"
 #include "nlpeval/evaluator/convertor/pos_mapper.h"
-#include "nlpeval/evaluator/instance_loop.h"
+#include "nlpeval/evaluator/internal/instance_loop.h"
 #include "nlpeval/tasks/task.h"
 
 namespace nlpeval {

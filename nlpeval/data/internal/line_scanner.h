@@ -1,5 +1,5 @@
-#ifndef NLPEVAL_DATA_LINE_SCANNER_H_
-#define NLPEVAL_DATA_LINE_SCANNER_H_
+#ifndef NLPEVAL_DATA_INTERNAL_LINE_SCANNER_H_
+#define NLPEVAL_DATA_INTERNAL_LINE_SCANNER_H_
 
 // Finding the lines of a chunk of JSON Lines text before it is parsed as one array.
 
@@ -46,4 +46,4 @@ ScannedLines scan_lines_with(ScanVariant variant, std::string_view text,
 
 }  // namespace nlpeval
 
-#endif  // NLPEVAL_DATA_LINE_SCANNER_H_
+#endif  // NLPEVAL_DATA_INTERNAL_LINE_SCANNER_H_

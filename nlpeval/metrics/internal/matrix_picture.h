@@ -1,5 +1,5 @@
-#ifndef NLPEVAL_METRICS_MATRIX_PICTURE_H_
-#define NLPEVAL_METRICS_MATRIX_PICTURE_H_
+#ifndef NLPEVAL_METRICS_INTERNAL_MATRIX_PICTURE_H_
+#define NLPEVAL_METRICS_INTERNAL_MATRIX_PICTURE_H_
 
 // The confusion-matrix picture: cells coloured by count, labels, titles and a colour bar, laid
 // out around the measured text and drawn with cairo and pango.
@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "nlpeval/metrics/colour_ramp.h"
-#include "nlpeval/metrics/picture_file.h"
+#include "nlpeval/metrics/internal/colour_ramp.h"
+#include "nlpeval/metrics/internal/picture_file.h"
 
 namespace nlpeval::metrics {
 
@@ -35,4 +35,4 @@ void draw_matrix_picture(const std::vector<std::string>& columns, const MatrixCo
 
 }  // namespace nlpeval::metrics
 
-#endif  // NLPEVAL_METRICS_MATRIX_PICTURE_H_
+#endif  // NLPEVAL_METRICS_INTERNAL_MATRIX_PICTURE_H_

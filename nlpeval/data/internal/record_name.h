@@ -1,5 +1,5 @@
-#ifndef NLPEVAL_DATA_RECORD_NAME_H_
-#define NLPEVAL_DATA_RECORD_NAME_H_
+#ifndef NLPEVAL_DATA_INTERNAL_RECORD_NAME_H_
+#define NLPEVAL_DATA_INTERNAL_RECORD_NAME_H_
 
 // How both validators name a record in their messages.
 
@@ -21,4 +21,4 @@ inline std::string record_name(int64_t index, std::string_view origin) {
 
 }  // namespace nlpeval
 
-#endif  // NLPEVAL_DATA_RECORD_NAME_H_
+#endif  // NLPEVAL_DATA_INTERNAL_RECORD_NAME_H_

@@ -1,5 +1,5 @@
-#ifndef NLPEVAL_EVALUATOR_EVALUATES_SRL_PROPOSITIONS_H_
-#define NLPEVAL_EVALUATOR_EVALUATES_SRL_PROPOSITIONS_H_
+#ifndef NLPEVAL_EVALUATOR_EVALUATES_INTERNAL_SRL_PROPOSITIONS_H_
+#define NLPEVAL_EVALUATOR_EVALUATES_INTERNAL_SRL_PROPOSITIONS_H_
 
 // The propositions of one sentence of a props file (layout in srl_evaluate.h): the target
 // verbs of column 1 and the arguments read from the brackets of their columns.
@@ -132,4 +132,4 @@ class SentenceProps {
 
 }  // namespace nlpeval::srl
 
-#endif  // NLPEVAL_EVALUATOR_EVALUATES_SRL_PROPOSITIONS_H_
+#endif  // NLPEVAL_EVALUATOR_EVALUATES_INTERNAL_SRL_PROPOSITIONS_H_

@@ -1,5 +1,5 @@
-#ifndef NLPEVAL_EVALUATOR_RECORD_FILES_H_
-#define NLPEVAL_EVALUATOR_RECORD_FILES_H_
+#ifndef NLPEVAL_EVALUATOR_INTERNAL_RECORD_FILES_H_
+#define NLPEVAL_EVALUATOR_INTERNAL_RECORD_FILES_H_
 
 // Two JSON Lines files evaluated in one pass without holding them whole. Each file is read,
 // parsed and validated chunk by chunk on a thread of its own, a few chunks ahead of its use,
@@ -23,7 +23,7 @@
 #include "nlpeval/core/errors.h"
 #include "nlpeval/core/progress.h"
 #include "nlpeval/core/record.h"
-#include "nlpeval/core/tags_ahead.h"
+#include "nlpeval/core/internal/tags_ahead.h"
 #include "nlpeval/data/json_reader.h"
 
 namespace nlpeval {
@@ -246,4 +246,4 @@ class StreamedPairs {
 
 }  // namespace nlpeval
 
-#endif  // NLPEVAL_EVALUATOR_RECORD_FILES_H_
+#endif  // NLPEVAL_EVALUATOR_INTERNAL_RECORD_FILES_H_

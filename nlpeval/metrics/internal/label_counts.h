@@ -1,5 +1,5 @@
-#ifndef NLPEVAL_METRICS_LABEL_COUNTS_H_
-#define NLPEVAL_METRICS_LABEL_COUNTS_H_
+#ifndef NLPEVAL_METRICS_INTERNAL_LABEL_COUNTS_H_
+#define NLPEVAL_METRICS_INTERNAL_LABEL_COUNTS_H_
 
 // The per-label counts every flat-label score is made of (metrics.h), taken in one pass over
 // two lists of labels.
@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-#include "nlpeval/core/short_strings.h"
+#include "nlpeval/core/internal/short_strings.h"
 
 namespace nlpeval::metrics::tally {
 
@@ -94,4 +94,4 @@ DataCounts count_ids(std::span<const std::string_view> names, std::span<const ui
 
 }  // namespace nlpeval::metrics::tally
 
-#endif  // NLPEVAL_METRICS_LABEL_COUNTS_H_
+#endif  // NLPEVAL_METRICS_INTERNAL_LABEL_COUNTS_H_

@@ -1,5 +1,5 @@
-#ifndef NLPEVAL_CORE_TAPE_H_
-#define NLPEVAL_CORE_TAPE_H_
+#ifndef NLPEVAL_CORE_INTERNAL_TAPE_H_
+#define NLPEVAL_CORE_INTERNAL_TAPE_H_
 
 // A parsed document read straight from simdjson's tape, for the one loop that reads every
 // element of every record: what the element API does through iterators that check and
@@ -14,8 +14,8 @@
 #include <string_view>
 #include <utility>
 
-#include "nlpeval/core/short_strings.h"
-#include "nlpeval/core/tape_layout.h"
+#include "nlpeval/core/internal/short_strings.h"
+#include "nlpeval/core/internal/tape_layout.h"
 
 namespace nlpeval {
 
@@ -83,4 +83,4 @@ class Tape {
 
 }  // namespace nlpeval
 
-#endif  // NLPEVAL_CORE_TAPE_H_
+#endif  // NLPEVAL_CORE_INTERNAL_TAPE_H_

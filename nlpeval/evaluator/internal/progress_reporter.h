@@ -1,5 +1,5 @@
-#ifndef NLPEVAL_EVALUATOR_PROGRESS_REPORTER_H_
-#define NLPEVAL_EVALUATOR_PROGRESS_REPORTER_H_
+#ifndef NLPEVAL_EVALUATOR_INTERNAL_PROGRESS_REPORTER_H_
+#define NLPEVAL_EVALUATOR_INTERNAL_PROGRESS_REPORTER_H_
 
 // Tells an evaluation's progress callback how far the work is, and turns its "stop" into
 // Cancelled. Internal to the evaluator.
@@ -75,4 +75,4 @@ class ReportingPairs {
 
 }  // namespace nlpeval
 
-#endif  // NLPEVAL_EVALUATOR_PROGRESS_REPORTER_H_
+#endif  // NLPEVAL_EVALUATOR_INTERNAL_PROGRESS_REPORTER_H_

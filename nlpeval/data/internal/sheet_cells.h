@@ -1,5 +1,5 @@
-#ifndef NLPEVAL_DATA_SHEET_CELLS_H_
-#define NLPEVAL_DATA_SHEET_CELLS_H_
+#ifndef NLPEVAL_DATA_INTERNAL_SHEET_CELLS_H_
+#define NLPEVAL_DATA_INTERNAL_SHEET_CELLS_H_
 
 // What a value becomes in a cell of the badcase spreadsheet, and how much room it takes.
 
@@ -49,4 +49,4 @@ class ColumnWidths {
 
 }  // namespace nlpeval::xlsx
 
-#endif  // NLPEVAL_DATA_SHEET_CELLS_H_
+#endif  // NLPEVAL_DATA_INTERNAL_SHEET_CELLS_H_

@@ -1,5 +1,5 @@
-#ifndef NLPEVAL_METRICS_CAIRO_HANDLES_H_
-#define NLPEVAL_METRICS_CAIRO_HANDLES_H_
+#ifndef NLPEVAL_METRICS_INTERNAL_CAIRO_HANDLES_H_
+#define NLPEVAL_METRICS_INTERNAL_CAIRO_HANDLES_H_
 
 // Owning pointers to the cairo and pango objects the pictures are drawn with.
 
@@ -29,4 +29,4 @@ using LayoutPtr = std::unique_ptr<PangoLayout, CairoDeleter>;
 
 }  // namespace nlpeval::metrics
 
-#endif  // NLPEVAL_METRICS_CAIRO_HANDLES_H_
+#endif  // NLPEVAL_METRICS_INTERNAL_CAIRO_HANDLES_H_

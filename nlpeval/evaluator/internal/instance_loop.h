@@ -1,5 +1,5 @@
-#ifndef NLPEVAL_EVALUATOR_INSTANCE_LOOP_H_
-#define NLPEVAL_EVALUATOR_INSTANCE_LOOP_H_
+#ifndef NLPEVAL_EVALUATOR_INTERNAL_INSTANCE_LOOP_H_
+#define NLPEVAL_EVALUATOR_INTERNAL_INSTANCE_LOOP_H_
 
 // The heart of `evaluate` for the record tasks: walk gold and predicted instances in step,
 // append what the mapper returns to the running sequences (or, for tag sequences, count their
@@ -21,7 +21,7 @@
 #include "nlpeval/core/errors.h"
 #include "nlpeval/core/record.h"
 #include "nlpeval/core/tags.h"
-#include "nlpeval/core/tags_ahead.h"
+#include "nlpeval/core/internal/tags_ahead.h"
 #include "nlpeval/core/word_span.h"
 #include "nlpeval/evaluator/badcase/types.h"
 #include "nlpeval/evaluator/evaluates/cws_score.h"
@@ -216,4 +216,4 @@ CwsCounts count_spans(const Mapper& convertor, const Miner& badcase_generator, c
 
 }  // namespace nlpeval
 
-#endif  // NLPEVAL_EVALUATOR_INSTANCE_LOOP_H_
+#endif  // NLPEVAL_EVALUATOR_INTERNAL_INSTANCE_LOOP_H_

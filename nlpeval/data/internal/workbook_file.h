@@ -1,5 +1,5 @@
-#ifndef NLPEVAL_DATA_WORKBOOK_FILE_H_
-#define NLPEVAL_DATA_WORKBOOK_FILE_H_
+#ifndef NLPEVAL_DATA_INTERNAL_WORKBOOK_FILE_H_
+#define NLPEVAL_DATA_INTERNAL_WORKBOOK_FILE_H_
 
 // The file side of writing a spreadsheet: the library's errors as exceptions, a file that
 // appears only when complete, and the libxlsxwriter workbook written into it.
@@ -80,4 +80,4 @@ class Workbook {
 
 }  // namespace nlpeval::xlsx
 
-#endif  // NLPEVAL_DATA_WORKBOOK_FILE_H_
+#endif  // NLPEVAL_DATA_INTERNAL_WORKBOOK_FILE_H_

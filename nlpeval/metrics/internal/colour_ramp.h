@@ -1,5 +1,5 @@
-#ifndef NLPEVAL_METRICS_COLOUR_RAMP_H_
-#define NLPEVAL_METRICS_COLOUR_RAMP_H_
+#ifndef NLPEVAL_METRICS_INTERNAL_COLOUR_RAMP_H_
+#define NLPEVAL_METRICS_INTERNAL_COLOUR_RAMP_H_
 
 // The colours of the confusion-matrix picture: colour maps, and ink that reads on them.
 
@@ -31,4 +31,4 @@ Rgb text_colour_on(const Rgb& background);
 
 }  // namespace nlpeval::metrics
 
-#endif  // NLPEVAL_METRICS_COLOUR_RAMP_H_
+#endif  // NLPEVAL_METRICS_INTERNAL_COLOUR_RAMP_H_

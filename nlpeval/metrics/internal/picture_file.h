@@ -1,5 +1,5 @@
-#ifndef NLPEVAL_METRICS_PICTURE_FILE_H_
-#define NLPEVAL_METRICS_PICTURE_FILE_H_
+#ifndef NLPEVAL_METRICS_INTERNAL_PICTURE_FILE_H_
+#define NLPEVAL_METRICS_INTERNAL_PICTURE_FILE_H_
 
 // Writing a picture drawn with cairo to a PNG, SVG or PDF file that appears only when complete.
 
@@ -24,4 +24,4 @@ void write_picture(PictureFormat format, int width, int height,
 
 }  // namespace nlpeval::metrics
 
-#endif  // NLPEVAL_METRICS_PICTURE_FILE_H_
+#endif  // NLPEVAL_METRICS_INTERNAL_PICTURE_FILE_H_

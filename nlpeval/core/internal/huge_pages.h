@@ -1,5 +1,5 @@
-#ifndef NLPEVAL_CORE_HUGE_PAGES_H_
-#define NLPEVAL_CORE_HUGE_PAGES_H_
+#ifndef NLPEVAL_CORE_INTERNAL_HUGE_PAGES_H_
+#define NLPEVAL_CORE_INTERNAL_HUGE_PAGES_H_
 
 // A hint for large buffers that are filled once: faulting in 4 KiB pages one by one is a
 // large part of reading big inputs on virtual machines.
@@ -27,4 +27,4 @@ inline void advise_huge_pages(const void* data, size_t bytes) {
 
 }  // namespace nlpeval
 
-#endif  // NLPEVAL_CORE_HUGE_PAGES_H_
+#endif  // NLPEVAL_CORE_INTERNAL_HUGE_PAGES_H_

@@ -1,5 +1,5 @@
-#ifndef NLPEVAL_CORE_TAPE_LAYOUT_H_
-#define NLPEVAL_CORE_TAPE_LAYOUT_H_
+#ifndef NLPEVAL_CORE_INTERNAL_TAPE_LAYOUT_H_
+#define NLPEVAL_CORE_INTERNAL_TAPE_LAYOUT_H_
 
 // The layout of a parsed simdjson document (its "tape"), shared by the code that reads it in
 // place (Tape) and the code that writes one from Python values without any JSON text. Both
@@ -120,4 +120,4 @@ constexpr size_t string_entry_size(size_t length) {
 
 }  // namespace nlpeval::tape_layout
 
-#endif  // NLPEVAL_CORE_TAPE_LAYOUT_H_
+#endif  // NLPEVAL_CORE_INTERNAL_TAPE_LAYOUT_H_

@@ -1,5 +1,5 @@
-#ifndef NLPEVAL_CORE_SHORT_STRINGS_H_
-#define NLPEVAL_CORE_SHORT_STRINGS_H_
+#ifndef NLPEVAL_CORE_INTERNAL_SHORT_STRINGS_H_
+#define NLPEVAL_CORE_INTERNAL_SHORT_STRINGS_H_
 
 // Comparing, hashing and looking up the short strings the hot loops meet once per element of
 // every record: object keys, tags and types. They are a few bytes long and there are few
@@ -207,4 +207,4 @@ class ShortStringMap {
 
 }  // namespace nlpeval
 
-#endif  // NLPEVAL_CORE_SHORT_STRINGS_H_
+#endif  // NLPEVAL_CORE_INTERNAL_SHORT_STRINGS_H_

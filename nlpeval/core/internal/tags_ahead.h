@@ -1,5 +1,5 @@
-#ifndef NLPEVAL_CORE_TAGS_AHEAD_H_
-#define NLPEVAL_CORE_TAGS_AHEAD_H_
+#ifndef NLPEVAL_CORE_INTERNAL_TAGS_AHEAD_H_
+#define NLPEVAL_CORE_INTERNAL_TAGS_AHEAD_H_
 
 // Tagging each side of a data set ahead of the pairing: the thread that reads a file tags
 // its records alone, as ids of a vocabulary of its own, while the caller pairs the instances
@@ -107,4 +107,4 @@ bool add_tagged_ahead(const TaggedSide& gold, const TaggedSide& pred,
 
 }  // namespace nlpeval
 
-#endif  // NLPEVAL_CORE_TAGS_AHEAD_H_
+#endif  // NLPEVAL_CORE_INTERNAL_TAGS_AHEAD_H_
