@@ -207,7 +207,9 @@ void Records::append_document(std::unique_ptr<simdjson::dom::document> document)
   for (simdjson::dom::element element : array) records_.push_back(element);
   // The root array is the document's first value, after the root word.
   const Tape tape(*document);
-  for (size_t at = 2; at < tape.closing(1); at = tape.after(at)) {
+  // The root value is the array of records; its elements follow its opening word.
+  const size_t array_at = tape_layout::kRootValue;
+  for (size_t at = array_at + 1; at < tape.closing(array_at); at = tape.after(at)) {
     positions_.push_back({document.get(), at});
   }
   if (positions_.size() != records_.size()) throw Error("records: unexpected tape layout");

@@ -27,7 +27,7 @@
 #include <string_view>
 
 static_assert(simdjson::SIMDJSON_VERSION_MAJOR == 3 && simdjson::SIMDJSON_VERSION_MINOR == 0,
-              "nlpeval/core/tape_layout.h was written for simdjson 3.0's tape. With another "
+              "nlpeval/core/internal/tape_layout.h was written for simdjson 3.0's tape. With another "
               "version, re-check simdjson's tape format (kinds, payloads, counts, the string "
               "buffer entries, the root words) against this file, run "
               "python/tests/test_tape_layout.py, then update this check.");
