@@ -69,14 +69,4 @@ void RelationMapper::convert_labels(const Record& label, const Record& predictio
       vocabulary, gold, pred);
 }
 
-RelationMapper::RelationMap RelationMapper::_get_tuple2relation(const Record& relations) {
-  RelationMap tuple2relation;
-  PairKeyBuilder key;
-  for_each_relation(relations, [&](std::initializer_list<std::string_view> parts,
-                                   const Record& relation, const Mention&, const Mention&) {
-    tuple2relation.insert_or_assign(key.build(parts), relation);
-  });
-  return tuple2relation;
-}
-
 }  // namespace nlpeval

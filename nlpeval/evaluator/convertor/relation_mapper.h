@@ -24,8 +24,6 @@ namespace nlpeval {
 // otherwise, or "na" on the side without the pair. Keeps no state and changes no input.
 class RelationMapper {
  public:
-  using RelationMap = PairMap<Record>;
-
   // Returns (gold labels, predicted labels). `index` is accepted and not used. Throws TypeError
   // naming "label" or "prediction" when it is not an object, KeyError naming a missing key and
   // TypeError for a value of the wrong kind; nothing is returned then.
@@ -36,12 +34,6 @@ class RelationMapper {
   // with no string per label. On an error neither sequence changes.
   void convert_labels(const Record& label, const Record& prediction, std::optional<int64_t> index,
                       TagVocabulary& vocabulary, TagIdSequence& gold, TagIdSequence& pred) const;
-
-  // The relations of one array by pair key (head text and offset, tail text and offset), read
-  // in that order. A later relation on the same pair replaces the earlier one and keeps its
-  // place. The records view `relations`.
-  static RelationMap _get_tuple2relation(const Record& relations);
-
 };
 
 }  // namespace nlpeval

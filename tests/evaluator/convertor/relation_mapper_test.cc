@@ -99,11 +99,6 @@ TEST(RelationMapper, LaterRelationOnAPairWins) {
   EXPECT_EQ(convert(instance({relation("A", a, b), relation("X", b, c), relation("B", a, b)}),
                     instance({relation("C", b, c)})),
             std::pair(Labels{"B(e1,e2)", "X(e1,e2)"}, Labels{"na", "C(e1,e2)"}));
-  Records records = Records::parse(
-      "[" + instance({relation("A", a, b), relation("X", b, c), relation("B", a, b)}) + "]");
-  const auto pairs = RelationMapper::_get_tuple2relation(records[0].at("relations"));
-  ASSERT_EQ(pairs.size(), 2u);
-  EXPECT_EQ(pairs.begin()->second.at("type").as_string("type"), "B");
 }
 
 TEST(RelationMapper, TextAndOffsetStayApartInKeys) {
