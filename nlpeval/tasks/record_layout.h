@@ -37,10 +37,12 @@ constexpr Shape array_of(const Shape& element, size_t length = 0) {
   return {Expect::array, {}, &element, length};
 }
 
-inline constexpr Shape kString{Expect::string};
-inline constexpr Shape kInteger{Expect::integer};
-inline constexpr Shape kStrings = array_of(kString);
-inline constexpr Shape kSpan = array_of(kInteger, 2);  // [start, end]
+// Internal linkage, one copy per file: the layout tables are checked at compile time, and
+// the sanitizers do not let an inline variable's address be compared there.
+constexpr Shape kString{Expect::string};
+constexpr Shape kInteger{Expect::integer};
+constexpr Shape kStrings = array_of(kString);
+constexpr Shape kSpan = array_of(kInteger, 2);  // [start, end]
 
 // The record format of a task: one shape for both sides, or a second one the predicted
 // records may take instead.
