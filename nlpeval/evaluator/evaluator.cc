@@ -86,12 +86,15 @@ ScoreResult score_mapped(std::string_view type_, CountedInstances counted,
   return score;
 }
 
-// Flat labels ("relation", "attribute"), as ids of `vocabulary`.
+// Flat labels ("relation", "attribute"), counted as ids of `vocabulary` while they were mapped.
 ScoreResult score_mapped(std::string_view type_, const TagVocabulary& vocabulary,
-                         const TagIdSequence& y_true, const TagIdSequence& y_pred,
-                         const EvaluateOptions& options) {
+                         const metrics::LabelIdCounter& counted, const EvaluateOptions& options) {
   if (scoring_for(type_) != Scoring::flat_labels) throw_unscorable(type_);
-  return label_na_score(vocabulary, y_true, y_pred, options.do_na, options.do_plot);
+  return label_na_score_counted(vocabulary, counted, options.do_na, options.do_plot);
+}
+
+bool wants_plot(const EvaluateOptions& options) {
+  return options.do_plot.has_value() && !options.do_plot->empty();
 }
 
 // Word spans ("cws") are counted while they are mapped and arrive here as word counts.
@@ -189,11 +192,10 @@ ScoreResult score_records(std::string_view type_, const Pairs& walked_pairs,
                                                  entity2count, options.evaluate_labels, keep));
         } else {
           TagVocabulary vocabulary;
-          TagIdSequence y_true;
-          TagIdSequence y_pred;
-          collect_labels(*mapper, *miner, pairs, sheet.has_value(), entity2count,
-                         options.evaluate_labels, keep, vocabulary, y_true, y_pred);
-          return score_mapped(type_, vocabulary, y_true, y_pred, options);
+          metrics::LabelIdCounter counted(wants_plot(options));
+          count_labels(*mapper, *miner, pairs, sheet.has_value(), entity2count,
+                       options.evaluate_labels, keep, vocabulary, counted);
+          return score_mapped(type_, vocabulary, counted, options);
         }
       },
       convertor, badcase_generator);

@@ -32,16 +32,21 @@ std::unordered_map<std::string_view, size_t> index_columns(
   return index;
 }
 
+// Adds `count` to the cell of (gold, predicted) when both are columns.
+void add_to_cell(MatrixCounts& counts, const std::unordered_map<std::string_view, size_t>& index,
+                 std::string_view gold, std::string_view predicted, uint64_t count) {
+  auto row = index.find(gold);
+  auto column = index.find(predicted);
+  if (row == index.end() || column == index.end()) return;
+  uint64_t& cell = counts.cells[row->second * counts.n + column->second];
+  cell += count;
+  counts.max = std::max(counts.max, cell);
+}
+
 MatrixCounts count_pairs(views::Labels y_true, views::Labels y_pred,
                          const std::unordered_map<std::string_view, size_t>& index, size_t n) {
   MatrixCounts counts{n, std::vector<uint64_t>(n * n, 0), 0};
-  for (size_t k = 0; k < y_true.size(); ++k) {
-    auto row = index.find(y_true[k]);
-    auto column = index.find(y_pred[k]);
-    if (row == index.end() || column == index.end()) continue;
-    uint64_t& cell = counts.cells[row->second * n + column->second];
-    counts.max = std::max(counts.max, ++cell);
-  }
+  for (size_t k = 0; k < y_true.size(); ++k) add_to_cell(counts, index, y_true[k], y_pred[k], 1);
   return counts;
 }
 
@@ -67,6 +72,21 @@ void views::plot_confusion_matrix(Labels y_true, Labels y_pred,
   const PictureFormat format = picture_format_of(filename);
   auto index = index_columns(columns);
   const MatrixCounts counts = count_pairs(y_true, y_pred, index, columns.size());
+  draw_matrix_picture(columns, counts, ramp, format, filename);
+}
+
+void plot_counted_confusion_matrix(std::span<const std::string_view> names,
+                                   std::span<const LabelIdCounter::Pair> pairs,
+                                   const std::vector<std::string>& columns, std::string_view cmap,
+                                   const std::string& filename) {
+  const Ramp& ramp = ramp_named(cmap);
+  const PictureFormat format = picture_format_of(filename);
+  auto index = index_columns(columns);
+  MatrixCounts counts{columns.size(), std::vector<uint64_t>(columns.size() * columns.size(), 0), 0};
+  for (const LabelIdCounter::Pair& pair : pairs) {
+    add_to_cell(counts, index, names[pair.gold], names[pair.predicted],
+                static_cast<uint64_t>(pair.count));
+  }
   draw_matrix_picture(columns, counts, ramp, format, filename);
 }
 

@@ -8,6 +8,8 @@
 #include <string_view>
 #include <vector>
 
+#include "nlpeval/metrics/metrics.h"
+
 namespace nlpeval::metrics {
 
 // Draws the confusion matrix of `y_true` (gold) against `y_pred` (predicted) over `columns`
@@ -43,6 +45,13 @@ void plot_confusion_matrix(Labels y_true, Labels y_pred, const std::vector<std::
                            std::string_view cmap, const std::string& filename);
 
 }  // namespace views
+
+// The same from pairs of label ids counted as they came (LabelIdCounter), `names[id]` naming
+// each id: no list of positions is needed.
+void plot_counted_confusion_matrix(std::span<const std::string_view> names,
+                                   std::span<const LabelIdCounter::Pair> pairs,
+                                   const std::vector<std::string>& columns, std::string_view cmap,
+                                   const std::string& filename);
 
 }  // namespace nlpeval::metrics
 

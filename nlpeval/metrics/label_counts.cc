@@ -4,48 +4,64 @@
 #include <string>
 
 #include "nlpeval/core/errors.h"
+#include "nlpeval/metrics/metrics.h"
 
 namespace nlpeval::metrics::tally {
 
 DataCounts count_ids(std::span<const std::string_view> names, std::span<const uint32_t> y_true,
                      std::span<const uint32_t> y_pred) {
-  Counts by_id;
-  by_id.resize(names.size());
-  int64_t agreements = 0;
+  LabelIdCounter counter;
   for (size_t i = 0; i < y_true.size(); ++i) {
-    uint32_t gold = y_true[i];
-    uint32_t predicted = y_pred[i];
+    const uint32_t gold = y_true[i];
+    const uint32_t predicted = y_pred[i];
     if (gold >= names.size() || predicted >= names.size()) {
       throw IndexError("label id " + std::to_string(std::max(gold, predicted)) + " out of range (" +
                        std::to_string(names.size()) + " names)");
     }
-    ++by_id.truth[gold];
-    ++by_id.pred[predicted];
-    if (gold == predicted) {
-      ++by_id.tp[gold];
-      ++agreements;
-    }
+    counter.add(gold, predicted);
   }
+  return count_counted(names, counter);
+}
+
+DataCounts count_counted(std::span<const std::string_view> names, const LabelIdCounter& counter) {
   // Ids in order of first sight, as count_data gives them; an id that occurs nowhere is no
   // label of the data.
   DataCounts data;
-  data.size = y_true.size();
-  data.agreements = agreements;
-  std::vector<bool> seen(names.size(), false);
-  auto add = [&](uint32_t id) {
-    if (seen[id]) return;
-    seen[id] = true;
-    size_t index = data.index.intern(names[id]);
+  data.size = counter.positions();
+  data.agreements = counter.agreements();
+  for (const uint32_t id : counter.ids_seen()) {
+    if (id >= names.size()) {
+      throw IndexError("label id " + std::to_string(id) + " out of range (" +
+                       std::to_string(names.size()) + " names)");
+    }
+    const size_t index = data.index.intern(names[id]);
     data.counts.resize(data.index.size());
-    data.counts.tp[index] += by_id.tp[id];
-    data.counts.pred[index] += by_id.pred[id];
-    data.counts.truth[index] += by_id.truth[id];
-  };
-  for (size_t i = 0; i < y_true.size() && data.index.size() < names.size(); ++i) {
-    add(y_true[i]);
-    add(y_pred[i]);
+    data.counts.tp[index] += counter.tp(id);
+    data.counts.pred[index] += counter.pred(id);
+    data.counts.truth[index] += counter.truth(id);
   }
   return data;
 }
 
 }  // namespace nlpeval::metrics::tally
+
+namespace nlpeval::metrics {
+
+void LabelIdCounter::grow(uint32_t id) {
+  const size_t size = std::max<size_t>(static_cast<size_t>(id) + 1, 2 * truth_.size());
+  truth_.resize(size);
+  pred_.resize(size);
+  tp_.resize(size);
+  seen_.resize(size);
+}
+
+std::vector<LabelIdCounter::Pair> LabelIdCounter::pairs() const {
+  std::vector<Pair> pairs;
+  pairs.reserve(pair_counts_.size());
+  for (const auto& [key, count] : pair_counts_) {
+    pairs.push_back({static_cast<uint32_t>(key >> 32), static_cast<uint32_t>(key), count});
+  }
+  return pairs;
+}
+
+}  // namespace nlpeval::metrics

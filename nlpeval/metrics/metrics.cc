@@ -222,6 +222,9 @@ LabelTally::LabelTally(std::span<const std::string_view> names, std::span<const 
   data_ = std::make_unique<Data>(Data{tally::count_ids(names, y_true, y_pred)});
 }
 
+LabelTally::LabelTally(std::span<const std::string_view> names, const LabelIdCounter& counter)
+    : data_(std::make_unique<Data>(Data{tally::count_counted(names, counter)})) {}
+
 LabelTally::~LabelTally() = default;
 LabelTally::LabelTally(LabelTally&&) noexcept = default;
 LabelTally& LabelTally::operator=(LabelTally&&) noexcept = default;

@@ -20,12 +20,14 @@
 // Every function throws ValueError naming both lengths when the lists differ in length; the
 // scores throw ValueError for an average other than the three above.
 
+#include <algorithm>
 #include <cstdint>
 #include <memory>
 #include <optional>
 #include <span>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "nlpeval/metrics/report.h"
@@ -87,6 +89,67 @@ std::string classification_report(Labels y_true, Labels y_pred,
 
 }  // namespace views
 
+// The counts of two lists of label ids, taken position by position as the ids come, so that
+// the lists themselves need not be kept: per id how often it is gold, predicted and both, in
+// order of first sight (gold before predicted at each position), and, when asked, how often
+// each (gold, predicted) pair occurs, which a confusion matrix needs.
+class LabelIdCounter {
+ public:
+  // How often one (gold, predicted) pair of ids occurs.
+  struct Pair {
+    uint32_t gold;
+    uint32_t predicted;
+    int64_t count;
+  };
+
+  explicit LabelIdCounter(bool keep_pairs = false) : keep_pairs_(keep_pairs) {}
+
+  void add(uint32_t gold, uint32_t predicted) {
+    if (std::max(gold, predicted) >= truth_.size()) grow(std::max(gold, predicted));
+    see(gold);
+    see(predicted);
+    ++truth_[gold];
+    ++pred_[predicted];
+    if (gold == predicted) {
+      ++tp_[gold];
+      ++agreements_;
+    }
+    ++positions_;
+    if (keep_pairs_) add_pair(gold, predicted);
+  }
+
+  size_t positions() const { return positions_; }
+  int64_t agreements() const { return agreements_; }
+  // The ids met, in order of first sight, and their counts by id.
+  const std::vector<uint32_t>& ids_seen() const { return order_; }
+  int64_t truth(uint32_t id) const { return truth_[id]; }
+  int64_t pred(uint32_t id) const { return pred_[id]; }
+  int64_t tp(uint32_t id) const { return tp_[id]; }
+  // The pairs met (none unless kept), in no particular order.
+  std::vector<Pair> pairs() const;
+
+ private:
+  void grow(uint32_t id);
+  void see(uint32_t id) {
+    if (seen_[id]) return;
+    seen_[id] = true;
+    order_.push_back(id);
+  }
+  void add_pair(uint32_t gold, uint32_t predicted) {
+    ++pair_counts_[static_cast<uint64_t>(gold) << 32 | predicted];
+  }
+
+  bool keep_pairs_;
+  std::vector<int64_t> truth_;
+  std::vector<int64_t> pred_;
+  std::vector<int64_t> tp_;
+  std::vector<bool> seen_;
+  std::vector<uint32_t> order_;
+  std::unordered_map<uint64_t, int64_t> pair_counts_;  // by gold << 32 | predicted, when kept
+  int64_t agreements_ = 0;
+  size_t positions_ = 0;
+};
+
 // The per-label counts every score and the report above are made of, taken in one pass over
 // two lists, for callers that want several of them from long lists: each then costs a pass
 // over the distinct labels only. The results equal those of the functions above on the
@@ -100,6 +163,10 @@ class LabelTally {
   // no label hashed per position. Also throws IndexError for an id without a name.
   LabelTally(std::span<const std::string_view> names, std::span<const uint32_t> y_true,
              std::span<const uint32_t> y_pred);
+
+  // The same from ids already counted, `names[id]` naming each. Throws IndexError for an id
+  // without a name.
+  LabelTally(std::span<const std::string_view> names, const LabelIdCounter& counter);
 
   ~LabelTally();
   LabelTally(LabelTally&&) noexcept;

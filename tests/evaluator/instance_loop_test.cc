@@ -26,7 +26,7 @@ struct IndexMapper {
   }
 };
 
-// What collect_labels gives, as strings.
+// What the walk over the instances hands the mapper, in order, as strings.
 struct Mapped {
   std::vector<std::string> y_true;
   std::vector<std::string> y_pred;
@@ -40,8 +40,11 @@ Mapped map_instances(const Miner& miner, const ListedPairs& pairs, bool mine,
   TagVocabulary vocabulary;
   TagIdSequence gold;
   TagIdSequence pred;
-  collect_labels(IndexMapper(), miner, pairs, mine, entity2count, evaluate_labels, keep,
-                 vocabulary, gold, pred);
+  BioTagger tagger;
+  walk_instances(miner, pairs, mine, {entity2count, evaluate_labels, tagger}, keep,
+                 [&](const Record& label, const Record& prediction, int64_t index) {
+                   IndexMapper().convert_labels(label, prediction, index, vocabulary, gold, pred);
+                 });
   return {vocabulary.strings(gold), vocabulary.strings(pred)};
 }
 
@@ -184,15 +187,19 @@ struct TextLabelMapper {
   }
 };
 
-TEST(CollectLabels, AppendsEveryInstancesLabelsAndMinesAsTheOtherRoads) {
+TEST(CountLabels, CountsEveryInstancesLabelsAndMinesAsTheOtherRoads) {
   Kept kept;
   TagVocabulary vocabulary;
-  TagIdSequence gold;
-  TagIdSequence pred;
-  collect_labels(TextLabelMapper(), FlagMiner(), ListedPairs(kRecords, kRecords), true,
-                 std::nullopt, std::nullopt, kept.sink(), vocabulary, gold, pred);
-  EXPECT_EQ(vocabulary.strings(gold), (std::vector<std::string>{"a", "b", "c"}));
-  EXPECT_EQ(vocabulary.strings(pred), (std::vector<std::string>{"na", "na", "na"}));
+  metrics::LabelIdCounter counted;
+  count_labels(TextLabelMapper(), FlagMiner(), ListedPairs(kRecords, kRecords), true,
+               std::nullopt, std::nullopt, kept.sink(), vocabulary, counted);
+  EXPECT_EQ(counted.positions(), 3u);
+  EXPECT_EQ(counted.agreements(), 0);
+  std::vector<std::string> seen;
+  for (uint32_t id : counted.ids_seen()) seen.emplace_back(vocabulary.tag(id));
+  EXPECT_EQ(seen, (std::vector<std::string>{"a", "na", "b", "c"}));  // gold first at each position
+  EXPECT_EQ(counted.pred(vocabulary.intern("na")), 3);
+  EXPECT_EQ(counted.truth(vocabulary.intern("b")), 1);
   ASSERT_EQ(kept.records.size(), 2u);
   EXPECT_EQ(kept.records[0].index, 2);
 }

@@ -56,13 +56,6 @@ std::vector<std::string_view> views_of(const std::vector<std::string>& labels) {
   return {labels.begin(), labels.end()};
 }
 
-std::vector<std::string_view> views_of(const TagVocabulary& vocabulary, const TagIdSequence& ids) {
-  std::vector<std::string_view> labels;
-  labels.reserve(ids.size());
-  for (TagId id : ids) labels.push_back(vocabulary.tag(id));
-  return labels;
-}
-
 }  // namespace
 
 ScoreResult label_na_score(const std::vector<std::string>& y_true,
@@ -71,18 +64,16 @@ ScoreResult label_na_score(const std::vector<std::string>& y_true,
   return score_views(views_of(y_true), views_of(y_pred), do_na, do_plot);
 }
 
-ScoreResult label_na_score(const TagVocabulary& vocabulary, const TagIdSequence& y_true,
-                           const TagIdSequence& y_pred, bool do_na,
-                           const std::optional<std::string>& do_plot) {
+ScoreResult label_na_score_counted(const TagVocabulary& vocabulary,
+                                   const metrics::LabelIdCounter& counted, bool do_na,
+                                   const std::optional<std::string>& do_plot) {
   std::vector<std::string_view> names;
   names.reserve(vocabulary.size());
   for (TagId id = 0; id < vocabulary.size(); ++id) names.push_back(vocabulary.tag(id));
-  // Only a picture needs the labels position by position.
-  return score_tally(metrics::LabelTally(names, y_true, y_pred), do_na, do_plot,
+  return score_tally(metrics::LabelTally(names, counted), do_na, do_plot,
                      [&](const std::vector<std::string>& columns, const std::string& file) {
-                       metrics::views::plot_confusion_matrix(views_of(vocabulary, y_true),
-                                                             views_of(vocabulary, y_pred), columns,
-                                                             "YlGnBu", file);
+                       metrics::plot_counted_confusion_matrix(names, counted.pairs(), columns,
+                                                              "YlGnBu", file);
                      });
 }
 

@@ -10,6 +10,7 @@
 
 #include "nlpeval/core/score_result.h"
 #include "nlpeval/core/tag_vocabulary.h"
+#include "nlpeval/metrics/metrics.h"
 
 namespace nlpeval {
 
@@ -30,10 +31,11 @@ ScoreResult label_na_score(const std::vector<std::string>& y_true,
                            const std::vector<std::string>& y_pred, bool do_na,
                            const std::optional<std::string>& do_plot);
 
-// The same over labels given as ids of `vocabulary`.
-ScoreResult label_na_score(const TagVocabulary& vocabulary, const TagIdSequence& y_true,
-                           const TagIdSequence& y_pred, bool do_na,
-                           const std::optional<std::string>& do_plot);
+// The same over labels given as ids of `vocabulary` and counted as they came: the lists are
+// never kept. A picture needs the counter to have kept its pairs.
+ScoreResult label_na_score_counted(const TagVocabulary& vocabulary,
+                                   const metrics::LabelIdCounter& counted, bool do_na,
+                                   const std::optional<std::string>& do_plot);
 
 }  // namespace nlpeval
 

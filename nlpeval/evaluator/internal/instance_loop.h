@@ -25,6 +25,7 @@
 #include "nlpeval/core/word_span.h"
 #include "nlpeval/evaluator/badcase/types.h"
 #include "nlpeval/evaluator/evaluates/cws_score.h"
+#include "nlpeval/metrics/metrics.h"
 #include "nlpeval/metrics/sequence_metrics.h"
 
 namespace nlpeval {
@@ -171,19 +172,25 @@ concept LabelMapper = requires(const Mapper& mapper, TagVocabulary& vocabulary,
   mapper.convert_labels(Record(), Record(), std::optional<int64_t>(), vocabulary, labels, labels);
 };
 
-// The road of the flat-label tasks: the mapper's convert over every instance, with the labels kept as ids of
-// `vocabulary` in `y_true` and `y_pred`, four bytes a position.
+// The road of the flat-label tasks: what the mapper's convert over every instance would give,
+// as ids of `vocabulary`, but each instance's labels are counted into `counted` as they come
+// and dropped, so the data set's labels are never all in memory.
 template <LabelMapper Mapper, typename Miner, InstancePairs Pairs>
-void collect_labels(const Mapper& convertor, const Miner& badcase_generator, const Pairs& pairs,
-                    bool mine,
-                    const std::optional<std::unordered_map<std::string, int64_t>>& entity2count,
-                    const std::optional<std::vector<std::string>>& evaluate_labels,
-                    const BadcaseSink& keep, TagVocabulary& vocabulary, TagIdSequence& y_true,
-                    TagIdSequence& y_pred) {
+void count_labels(const Mapper& convertor, const Miner& badcase_generator, const Pairs& pairs,
+                  bool mine,
+                  const std::optional<std::unordered_map<std::string, int64_t>>& entity2count,
+                  const std::optional<std::vector<std::string>>& evaluate_labels,
+                  const BadcaseSink& keep, TagVocabulary& vocabulary,
+                  metrics::LabelIdCounter& counted) {
   BioTagger tagger;  // for miners that tag; these do not
+  TagIdSequence gold;
+  TagIdSequence pred;
   walk_instances(badcase_generator, pairs, mine, {entity2count, evaluate_labels, tagger}, keep,
                  [&](const Record& label, const Record& prediction, int64_t index) {
-                   convertor.convert_labels(label, prediction, index, vocabulary, y_true, y_pred);
+                   gold.clear();
+                   pred.clear();
+                   convertor.convert_labels(label, prediction, index, vocabulary, gold, pred);
+                   for (size_t k = 0; k < gold.size(); ++k) counted.add(gold[k], pred[k]);
                  });
 }
 

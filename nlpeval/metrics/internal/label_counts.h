@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "nlpeval/core/internal/short_strings.h"
+#include "nlpeval/metrics/metrics.h"
 
 namespace nlpeval::metrics::tally {
 
@@ -91,6 +92,9 @@ DataCounts count_data(const Labels& y_true, const Labels& y_pred) {
 // then per name, without hashing a position. Throws IndexError for an id without a name.
 DataCounts count_ids(std::span<const std::string_view> names, std::span<const uint32_t> y_true,
                      std::span<const uint32_t> y_pred);
+
+// The same from ids counted as they came.
+DataCounts count_counted(std::span<const std::string_view> names, const LabelIdCounter& counter);
 
 }  // namespace nlpeval::metrics::tally
 

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -60,6 +61,47 @@ TEST(LabelNaScore, PerLabelHoldsTheRowsOfTheScoredLabels) {
   const ScoreResult with_na = label_na_score(gold, pred, true, std::nullopt);
   ASSERT_EQ(with_na.per_label.size(), 3u);
   EXPECT_EQ(with_na.per_label[2].label, "na");
+}
+
+// The evaluation counts label ids as they come instead of keeping the lists: every score, the
+// report and the picture must be those of the lists.
+TEST(LabelNaScore, CountedIdsScoreAndDrawAsTheLists) {
+  const Strings names = {"na", "a(e1,e2)", "a(e2,e1)", "b(e1,e2)", "na(e1,e2)", "c(e1,e2)"};
+  uint64_t state = 7;
+  auto next = [&] { return (state = state * 6364136223846793005u + 1442695040888963407u) >> 33; };
+  for (bool do_na : {false, true}) {
+    TagVocabulary vocabulary;
+    metrics::LabelIdCounter counted(/*keep_pairs=*/true);
+    Strings gold;
+    Strings pred;
+    for (int k = 0; k < 500; ++k) {
+      // Mostly agreeing, as predictions are; "c" only ever predicted.
+      const std::string& g = names[next() % 5];
+      const std::string& p = next() % 3 == 0 ? names[next() % names.size()] : g;
+      gold.push_back(g);
+      pred.push_back(p);
+      counted.add(vocabulary.intern(g), vocabulary.intern(p));
+    }
+    TempFile listed_picture("", "listed.svg");
+    TempFile counted_picture("", "counted.svg");
+    const ScoreResult from_lists = label_na_score(gold, pred, do_na, listed_picture.path());
+    const ScoreResult from_counts =
+        label_na_score_counted(vocabulary, counted, do_na, counted_picture.path());
+    EXPECT_EQ(from_counts.precision, from_lists.precision);
+    EXPECT_EQ(from_counts.recall, from_lists.recall);
+    EXPECT_EQ(from_counts.f1, from_lists.f1);
+    EXPECT_EQ(from_counts.classification_report, from_lists.classification_report);
+    EXPECT_EQ(from_counts.per_label, from_lists.per_label);
+    // cairo numbers its surfaces across the process: the one difference allowed.
+    auto picture = [](const std::string& path) {
+      std::ifstream in(path);
+      const std::string svg{std::istreambuf_iterator<char>(in), {}};
+      return std::regex_replace(svg, std::regex("surface[0-9]+"), "surface");
+    };
+    const std::string listed_svg = picture(listed_picture.path());
+    EXPECT_NE(listed_svg.find("<svg"), std::string::npos);
+    EXPECT_TRUE(picture(counted_picture.path()) == listed_svg) << "the pictures differ";
+  }
 }
 
 TEST(LabelNaScore, BothNoRelationLabelsAreLeftOut) {
