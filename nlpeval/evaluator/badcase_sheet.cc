@@ -31,12 +31,62 @@ BadcaseSheet::BadcaseSheet(std::string_view type_, const std::string& badcase_fi
     : columns_(type2head(type_, with_entity_counts)) {
   try {
     stream_.emplace(ExcelWriter().open(excel_head_of(columns_), badcase_file, is_merge));
+    pending_file_ = std::string(stream_->pending_file());
   } catch (...) {
     failure_ = std::current_exception();
+    failed_ = true;
+    return;
+  }
+  filling_.reserve(kBatchRecords);
+  writer_ = std::thread([this] { write_batches(); });
+}
+
+BadcaseSheet::~BadcaseSheet() { stop_writer(/*abandon=*/true); }
+
+void BadcaseSheet::add(Label2PredData&& record) {
+  if (!writer_.joinable() || failed_) return;
+  rows_ += record.desc.empty() ? 1 : static_cast<int64_t>(record.desc.size());
+  filling_.push_back(std::move(record));
+  if (filling_.size() < kBatchRecords) return;
+  std::unique_lock lock(mutex_);
+  room_ahead_.wait(lock, [this] { return queue_.size() < kBatchesAhead; });
+  queue_.push_back(std::move(filling_));
+  batch_ready_.notify_one();
+  filling_ = Batch();
+  filling_.reserve(kBatchRecords);
+}
+
+// Hands over the last batch and waits for the writing thread to end; with `abandon`, it ends
+// without writing what is still queued.
+void BadcaseSheet::stop_writer(bool abandon) {
+  if (!writer_.joinable()) return;
+  {
+    std::lock_guard lock(mutex_);
+    if (!abandon && !filling_.empty()) queue_.push_back(std::move(filling_));
+    closing_ = true;
+    abandon_ = abandon;
+  }
+  batch_ready_.notify_one();
+  writer_.join();
+}
+
+// The writing thread: writes batch after batch in order until the caller closes.
+void BadcaseSheet::write_batches() {
+  for (;;) {
+    Batch batch;
+    {
+      std::unique_lock lock(mutex_);
+      batch_ready_.wait(lock, [this] { return !queue_.empty() || closing_; });
+      if (abandon_ || queue_.empty()) return;
+      batch = std::move(queue_.front());
+      queue_.pop_front();
+    }
+    room_ahead_.notify_one();
+    for (const Label2PredData& record : batch) write_record(record);
   }
 }
 
-void BadcaseSheet::add(const Label2PredData& record) {
+void BadcaseSheet::write_record(const Label2PredData& record) {
   if (!stream_) return;
   try {
     index_ = record.index;
@@ -51,6 +101,7 @@ void BadcaseSheet::add(const Label2PredData& record) {
     }
   } catch (...) {
     failure_ = std::current_exception();
+    failed_ = true;
     stream_.reset();  // removes what was written
   }
 }
@@ -62,18 +113,19 @@ void BadcaseSheet::add_row(const CellOf& cell_of) {
   for (const std::string& column : columns_) row_.push_back(&cell_of(column));
   row_.push_back(&text_);
   stream_->add_row(row_);
-  ++rows_;
 }
 
 std::string_view BadcaseSheet::pending_file() const {
-  return stream_ ? stream_->pending_file() : std::string_view();
+  return failed_ ? std::string_view() : std::string_view(pending_file_);
 }
 
 void BadcaseSheet::finish() {
+  stop_writer(/*abandon=*/false);
   if (failure_) std::rethrow_exception(failure_);
   if (!stream_) throw ValueError("the badcase spreadsheet is already written");
   ExcelWriter::Stream stream = std::move(*stream_);
   stream_.reset();
+  pending_file_.clear();
   stream.close();
 }
 

@@ -175,7 +175,7 @@ ScoreResult score_records(std::string_view type_, const Pairs& walked_pairs,
     sheet.emplace(type_, *options.badcase_file, options.is_merge,
                   !options.entity_count_file.empty());
   }
-  const BadcaseSink keep = [&](Label2PredData&& record) { sheet->add(record); };
+  const BadcaseSink keep = [&](Label2PredData&& record) { sheet->add(std::move(record)); };
   ProgressReporter reporter(options.on_progress, sheet ? &*sheet : nullptr);
   const ReportingPairs<Pairs> pairs(walked_pairs, reporter);
   ScoreResult score = std::visit(

@@ -26,7 +26,8 @@ def test_task_types_come_from_the_library_and_each_is_accepted(capsys):
     assert nlpeval.TASK_TYPES == ("ner", "pos", "cws", "relation", "attribute", "event", "dp",
                                   "srl")
     for type_ in nlpeval.TASK_TYPES:
-        result = nlpeval.evaluate(type_, [], [], do_print=False)
+        with pytest.warns(UserWarning, match="no instance to evaluate"):
+            result = nlpeval.evaluate(type_, [], [], do_print=False)
         assert result is not None
     registry = nlpeval.evaluator.Instrument()
     record_types = [t for t in nlpeval.TASK_TYPES if t not in ("dp", "srl")]

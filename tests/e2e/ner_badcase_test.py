@@ -72,5 +72,28 @@ class NerBadcase(unittest.TestCase):
         self.assertEqual(rows[2][1:5], ["北京大学", 1204, "北京", 8831])
 
 
+    def test_rows_of_many_instances_keep_their_order(self):
+        # Thousands of instances: rows are written on a thread of their own, in batches that
+        # must reach the sheet in instance order.
+        import json
+        gold = os.path.join(self._dir.name, "gold.jsonl")
+        pred = os.path.join(self._dir.name, "pred.jsonl")
+        count = 5000
+        with open(gold, "w", encoding="utf-8") as g, open(pred, "w", encoding="utf-8") as p:
+            for k in range(count):
+                text = f"实例{k}号"
+                entities = [{"offset": 0, "length": 2, "type": "A"}]
+                g.write(json.dumps({"text": text, "entities": entities}) + "\n")
+                wrong = [{"offset": 0, "length": 2, "type": "B" if k % 2 else "A"}]
+                p.write(json.dumps({"text": text, "entities": wrong}) + "\n")
+        result = subprocess.run([CLI, "ner", gold, pred, "--badcase", self.path, "--no-merge"],
+                                capture_output=True, timeout=120)
+        self.assertEqual(result.returncode, 0, result.stderr)
+        rows = self.rows(openpyxl.load_workbook(self.path, read_only=True)["badcase"])
+        self.assertEqual([row[0] for row in rows[1:]], list(range(1, count + 1)))
+        self.assertEqual([row[-1] for row in rows[1:3]], ["实例0号", "实例1号"])
+        self.assertEqual([row[4] for row in rows[1:5]], ["A", "B", "A", "B"])
+
+
 if __name__ == "__main__":
     unittest.main()
