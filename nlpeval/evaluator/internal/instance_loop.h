@@ -2,9 +2,10 @@
 #define NLPEVAL_EVALUATOR_INTERNAL_INSTANCE_LOOP_H_
 
 // The heart of `evaluate` for the record tasks: walk gold and predicted instances in step,
-// append what the mapper returns to the running sequences (or, for tag sequences, count their
-// chunks as they come), and keep the miner's badcase records that have something to show.
-// Generic over the task's mapper and miner classes.
+// count what the mapper makes of each instance as it comes (the chunks of tag sequences, flat
+// labels, word spans), and keep the miner's badcase records that have something to show.
+// Memory does not grow with the number of instances. Generic over the task's mapper and miner
+// classes.
 
 #include <cstdint>
 #include <exception>
