@@ -16,13 +16,20 @@ constexpr std::string_view kTokenMark = "\t_\t_";
 // Whether `line` contains "\t_\t_". In the ten-column layout the mark opens the last two
 // fields, so look there before scanning the whole line.
 bool has_token_mark(std::string_view line, const LineTail& tail) {
-  if (tail.fields() >= 3 && line.compare(tail.tab(2), kTokenMark.size(), kTokenMark) == 0) {
+  if (tail.fields() >= 3 && line.size() - tail.tab(2) >= kTokenMark.size() &&
+      same_key(line.substr(tail.tab(2), kTokenMark.size()), kTokenMark)) {
     return true;
   }
   return line.find(kTokenMark) != std::string_view::npos;
 }
 
-bool has_underscore(std::string_view text) { return text.find('_') != std::string_view::npos; }
+// Heads and labels are a few bytes long: a plain loop costs less than a call to memchr.
+bool has_underscore(std::string_view text) {
+  for (char c : text) {
+    if (c == '_') return true;
+  }
+  return false;
+}
 
 // The predicted line of a scored gold line, checked for a head and a label.
 LineTail predicted_tail(std::string_view pred, size_t index) {
@@ -70,8 +77,8 @@ bool Counter::count(std::string_view gold, const std::string_view* pred, size_t 
   if (pred == nullptr) return false;
 
   LineTail predicted = predicted_tail(*pred, index);
-  bool head_right = head == predicted.field(4);
-  bool both_right = head_right && label == predicted.field(3);
+  bool head_right = same_key(head, predicted.field(4));
+  bool both_right = head_right && same_key(label, predicted.field(3));
   ++hits.support;
   hits.unlabelled += head_right;
   hits.labelled += both_right;
