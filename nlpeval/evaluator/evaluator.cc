@@ -10,6 +10,7 @@
 #include "nlpeval/data/json_validator.h"
 #include "nlpeval/evaluator/badcase_sheet.h"
 #include "nlpeval/evaluator/evaluates/cws_score.h"
+#include "nlpeval/evaluator/evaluates/dp_score_files.h"
 #include "nlpeval/evaluator/evaluates/label_na_score.h"
 #include "nlpeval/evaluator/evaluates/label_score.h"
 #include "nlpeval/evaluator/evaluates/srl_evaluate.h"
@@ -369,15 +370,21 @@ EvaluateResult evaluate(std::string_view type_, const ConllLines& true_list,
 
 EvaluateResult evaluate_file(std::string_view type_, const std::string& true_file,
                              const std::string& pred_file, const EvaluateFileOptions& options) {
-  // CoNLL lines and props are read whole: the caller hears of each file, and may stop in
-  // between.
+  // Props are read whole: the caller hears of each file, and may stop in between. CoNLL
+  // lines are scored as both files are read; the caller hears of each batch of lines.
   ProgressReporter reporter(options.on_progress, nullptr);
   if (task_taking(type_, TaskInput::conll_lines)) {
-    ConllLines true_list = read_conll(true_file);
-    reporter.file_read(true_list.size());
-    ConllLines pred_list = read_conll(pred_file);
-    reporter.file_read(pred_list.size());
-    return evaluate(type_, true_list, pred_list, to_evaluate_options(options));
+    const EvaluateOptions conll_options = to_evaluate_options(options);
+    DpFileScore score = dp_score_files(
+        true_file, pred_file, conll_options.do_print,
+        {.on_lines = [&](size_t lines) { reporter.file_read(lines); },
+         // read and checked for every type, used by "ner" alone
+         .on_read = [&] { entity_counts_if_named(conll_options); }});
+    if (score.true_lines == 0 && score.pred_lines == 0) {
+      warn(conll_options.on_warning, std::string(kNoInstance));
+    }
+    write_dp_badcase_if_asked(type_, conll_options);
+    return std::move(score.result);
   }
   if (task_taking(type_, TaskInput::props)) {
     Records true_list = conll_iterator(true_file);

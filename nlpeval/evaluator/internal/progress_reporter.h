@@ -29,7 +29,7 @@ class ProgressReporter {
     if (progress_.instances % kInstancesBetweenCalls == 0) tell(Progress::Phase::reading);
   }
 
-  // A whole file of `count` instances (lines, sentences) was read.
+  // `count` instances (lines, sentences) were read: a whole file, or a batch of its lines.
   void file_read(size_t count) {
     progress_.instances += static_cast<int64_t>(count);
     tell(Progress::Phase::reading);

@@ -6,8 +6,10 @@
 #include <algorithm>
 #include <cctype>
 #include <filesystem>
+#include <random>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "nlpeval/core/errors.h"
 #include "test_support.h"
@@ -168,6 +170,36 @@ TEST(DpFields, CountFromTheEndOfTheLine) {
   EXPECT_THAT(message_of<IndexError>([] { get_head("d\tx\ty\n"); }), HasSubstr("'d\tx\ty'"));
   EXPECT_THROW(get_dep("x\ty"), IndexError);
   EXPECT_THROW(get_dep(""), IndexError);
+}
+
+// The fields a naive split from the end finds, on lines where tabs fall at every place in and
+// across the eight-byte words the tail is searched in.
+TEST(DpFields, AgreeWithSplittingTheWholeLine) {
+  std::mt19937 random(11);
+  for (size_t size = 0; size < 40; ++size) {
+    for (int trial = 0; trial < 30; ++trial) {
+      std::string line(size, 'x');
+      for (char& c : line) c = "\tab\t_"[random() % 5];
+      std::vector<std::string> fields;
+      size_t begin = 0;
+      for (size_t tab; (tab = line.find('\t', begin)) != std::string::npos; begin = tab + 1) {
+        fields.push_back(line.substr(begin, tab - begin));
+      }
+      fields.push_back(line.substr(begin));
+      SCOPED_TRACE(::testing::PrintToString(line));
+      if (fields.size() >= 4) {
+        EXPECT_EQ(get_head(line), fields[fields.size() - 4]);
+      } else {
+        EXPECT_THAT(message_of<IndexError>([&] { get_head(line); }),
+                    HasSubstr("has " + std::to_string(fields.size()) + " tab-separated"));
+      }
+      if (fields.size() >= 3) {
+        EXPECT_EQ(get_dep(line), fields[fields.size() - 3]);
+      } else {
+        EXPECT_THROW(get_dep(line), IndexError);
+      }
+    }
+  }
 }
 
 TEST(DpResult, ToJsonKeepsTheKeyOrder) {
