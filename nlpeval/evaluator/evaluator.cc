@@ -304,18 +304,30 @@ MapperTrust mapper_trust(std::string_view type_) {
       Instrument().get_convertor(type_));
 }
 
+// Reads the entity counts into `entity2count` when a file is named; returns what went wrong,
+// which the walks over two sources hold until the sources' own errors are known.
+std::exception_ptr read_entity_counts(const EvaluateOptions& options,
+                                      std::optional<EntityCount>& entity2count) {
+  try {
+    entity2count = entity_counts_if_named(options);
+  } catch (...) {
+    return std::current_exception();
+  }
+  return nullptr;
+}
+
+// Opens `source` itself, once: a list is walked once.
+SourceOpener opener_of(RecordBatchSource source) {
+  return [source = std::move(source)]() { return source; };
+}
+
 // A record task on two JSON Lines files, read, validated, mapped and mined in one pass that
 // holds a few chunks of each file at a time. Errors come in the order of reading both files
 // whole, then reading the entity counts, then validating (see StreamedPairs).
 ScoreResult evaluate_record_files(std::string_view type_, const std::string& true_file,
                                   const std::string& pred_file, const EvaluateOptions& options) {
   std::optional<EntityCount> entity2count;
-  std::exception_ptr entity_count_error;
-  try {
-    entity2count = entity_counts_if_named(options);
-  } catch (...) {
-    entity_count_error = std::current_exception();
-  }
+  const std::exception_ptr entity_count_error = read_entity_counts(options, entity2count);
   // Where the mapper checks all that the format asks, only records it did not map are
   // validated; a schema of the caller's may ask more.
   const MapperTrust trust = mapper_trust(type_);
@@ -326,6 +338,22 @@ ScoreResult evaluate_record_files(std::string_view type_, const std::string& tru
   // An unknown type is reported after what is wrong with the files, as when they were read
   // first: the files are walked through without visiting instances.
   if (!is_record_task(type_)) pairs.for_each([](const Record&, const Record&, size_t) {});
+  return score_records(type_, pairs, options, entity2count);
+}
+
+// A record task on two lists given batch by batch, walked as two files are: the errors are
+// those of `evaluate` on the whole lists (see StreamedPairs).
+ScoreResult evaluate_record_batches(std::string_view type_, RecordBatchSource true_batches,
+                                    RecordBatchSource pred_batches,
+                                    const EvaluateOptions& options) {
+  std::optional<EntityCount> entity2count;
+  const std::exception_ptr entity_count_error = read_entity_counts(options, entity2count);
+  const MapperTrust trust = mapper_trust(type_);
+  const StreamedPairs pairs(opener_of(std::move(true_batches)), opener_of(std::move(pred_batches)),
+                            batch_validator(options.schema, type_, "gold"),
+                            batch_validator(options.schema, type_, "prediction"),
+                            entity_count_error,
+                            trust.checks_format && !has_schema(options.schema), trust.ahead_keys);
   return score_records(type_, pairs, options, entity2count);
 }
 
@@ -351,6 +379,15 @@ EvaluateResult evaluate(std::string_view type_, const Records& true_list, const 
   if (task_taking(type_, TaskInput::props)) return evaluate_srl(type_, true_list, pred_list, options);
   validate(options.schema, true_list, pred_list, type_);
   return score_records(type_, ListedPairs(true_list, pred_list), options, entity2count);
+}
+
+EvaluateResult evaluate_batches(std::string_view type_, RecordBatchSource true_batches,
+                                RecordBatchSource pred_batches, const EvaluateOptions& options) {
+  if (!is_record_task(type_)) {
+    throw TypeError("type: " + std::string(type_) + " takes no records given in batches");
+  }
+  return evaluate_record_batches(type_, std::move(true_batches), std::move(pred_batches),
+                                 options);
 }
 
 EvaluateResult evaluate(std::string_view type_, const ConllLines& true_list,

@@ -9,6 +9,7 @@
 // (CoNLL lines) and "srl".
 
 #include <cstdint>
+#include <functional>
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <string>
@@ -86,6 +87,21 @@ EvaluateResult evaluate(std::string_view type_, const Records& true_list, const 
 // The same for CoNLL lines, which only "dp" takes; any other type is a TypeError.
 EvaluateResult evaluate(std::string_view type_, const ConllLines& true_list,
                         const ConllLines& pred_list, const EvaluateOptions& options = {});
+
+// Replaces `batch` with the next records of a list and returns true; returns false once the
+// list is done. What it throws is an error of the list itself (a record it cannot give).
+using RecordBatchSource = std::function<bool(Records& batch)>;
+
+// `evaluate` for a record task whose lists come batch by batch: each source is called on a
+// thread of its own, which also validates (and for "ner" and "pos" tags) its batches while the
+// caller's thread scores the instances of batches before. The result, the output and the
+// errors are those of `evaluate` on the whole lists, an error a source throws coming first
+// (the gold one before the predicted one), as when the lists are made before the call. Throws
+// TypeError for a type that takes no records ("dp", "srl", unknown), having called neither
+// source.
+EvaluateResult evaluate_batches(std::string_view type_, RecordBatchSource true_batches,
+                                RecordBatchSource pred_batches,
+                                const EvaluateOptions& options = {});
 
 // Reads the two files of `type_` (CoNLL for "dp", CoNLL-2005 props for "srl", JSON Lines for
 // the record tasks) and calls `evaluate`. Throws FileError for a file that cannot be read,

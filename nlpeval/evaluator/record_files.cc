@@ -2,12 +2,24 @@
 
 namespace nlpeval {
 
+SourceOpener json_lines_opener(std::string file, size_t chunk_bytes) {
+  return [file = std::move(file), chunk_bytes]() -> RecordBatchSource {
+    auto stream = std::make_shared<JsonLinesStream>(file, chunk_bytes);
+    return [stream](Records& batch) { return stream->next(batch); };
+  };
+}
+
 CheckedStream::CheckedStream(const std::string& file, BatchValidator validate, size_t chunk_bytes,
+                             Validation validation, const std::optional<TagKeys>& ahead_keys)
+    : CheckedStream(json_lines_opener(file, chunk_bytes), std::move(validate), validation,
+                    ahead_keys) {}
+
+CheckedStream::CheckedStream(const SourceOpener& open, BatchValidator validate,
                              Validation validation, const std::optional<TagKeys>& ahead_keys)
     : validate_(std::move(validate)), validation_(validation) {
   if (ahead_keys) ahead_tagger_ = std::make_unique<AheadTagger>(*ahead_keys);
   try {
-    stream_ = std::make_unique<JsonLinesStream>(file, chunk_bytes);
+    source_ = open();
   } catch (...) {
     unreadable_ = std::current_exception();
     finished_ = true;
@@ -88,8 +100,8 @@ void CheckedStream::read_all() {
 // Runs on the reading thread; the counts and errors it sets are read once it has finished.
 bool CheckedStream::read_into(RecordBatch& batch) {
   try {
-    if (!stream_->next(batch.records)) return false;
-    // Only running out of memory throws here: malformed records are left untagged.
+    if (!source_(batch.records)) return false;
+    // Only running out of memory throws past the source: malformed records are left untagged.
     if (ahead_tagger_) ahead_tagger_->tag(batch.records, batch.tagged);
   } catch (...) {
     unreadable_ = std::current_exception();
@@ -114,8 +126,9 @@ void StreamedPairs::throw_first_error(const CheckedStream& gold, const CheckedSt
     if (error) std::rethrow_exception(error);
   }
   if (gold.records() != pred.records()) {
-    throw ValueError("prediction_file and label_file has unequal: " + true_file_ + " holds " +
-                     std::to_string(gold.records()) + " records, " + pred_file_ + " " +
+    if (!files_) throw ValueError("prediction_file and label_file has unequal");
+    throw ValueError("prediction_file and label_file has unequal: " + files_->gold + " holds " +
+                     std::to_string(gold.records()) + " records, " + files_->pred + " " +
                      std::to_string(pred.records()));
   }
   if (visit_error) std::rethrow_exception(visit_error);

@@ -9,6 +9,7 @@
 
 #include "bindings.h"
 #include "convert.h"
+#include "list_batches.h"
 #include "nlpeval/core/errors.h"
 #include "nlpeval/evaluator/evaluator.h"
 #include "nlpeval/evaluator/miner_kinds.h"
@@ -47,6 +48,13 @@ auto run_watched(Options& options, Work&& work) {
   return watched.run(work);
 }
 
+// A record task, which evaluate_batches takes; the others ("dp", "srl", an unknown type) get
+// their lists whole.
+bool takes_records(std::string_view type_) {
+  const TaskDescriptor* task = find_task(type_);
+  return task != nullptr && task->input == TaskInput::records;
+}
+
 py::object from_result(const EvaluateResult& result) { return from_value(to_json(result)); }
 
 py::object evaluate(py::handle type_, py::handle true_list, py::handle pred_list,
@@ -67,6 +75,15 @@ py::object evaluate(py::handle type_, py::handle true_list, py::handle pred_list
       .entity_count_file = to_string(entity_count_file, "entity_count_file"),
       .is_merge = to_bool(is_merge),
   };
+  if (takes_records(type)) {
+    // Converted batch by batch while the library scores the batches before.
+    ListBatches gold(true_list, "true_list");
+    ListBatches pred(pred_list, "pred_list");
+    EvaluateResult result = run_watched(options, [&] {
+      return nlpeval::evaluate_batches(type, gold.source(), pred.source(), options);
+    });
+    return from_result(result);
+  }
   Records gold = to_records(true_list, "true_list");
   Records pred = to_records(pred_list, "pred_list");
   EvaluateResult result =

@@ -181,6 +181,11 @@ Records to_records(py::handle list, std::string_view what) {
   return from_document(document_of_list(list, what));
 }
 
+Records to_records(py::handle list, std::string_view what, size_t begin, size_t end) {
+  check_list(list, what);
+  return from_document(document_of_list(list, what, begin, end));
+}
+
 Records to_record(py::handle record, std::string_view what) {
   return from_document(document_of_record(record, what));
 }

@@ -62,6 +62,10 @@ std::vector<WordSpans> to_span_lists(py::handle value, std::string_view what);
 // nesting deeper than 512 levels.
 Records to_records(py::handle list, std::string_view what);
 
+// The elements [begin, end) of a list or a tuple as records, named by their index in the
+// whole list; the same checks as to_records.
+Records to_records(py::handle list, std::string_view what, size_t begin, size_t end);
+
 // One record, as the single element of a Records.
 Records to_record(py::handle record, std::string_view what);
 

@@ -126,14 +126,14 @@ class TapeWriter {
     tape_.push_back(0);  // the first root word, filled in by finish()
   }
 
-  // The elements of `list` as the document's root array.
-  void write_list(py::handle list) {
+  // The elements [begin, end) of `list` as the document's root array.
+  void write_list(py::handle list, size_t begin, size_t end) {
     size_t opening = open();
-    Py_ssize_t size = PySequence_Fast_GET_SIZE(list.ptr());
     PyObject** items = PySequence_Fast_ITEMS(list.ptr());
+    const auto size = static_cast<Py_ssize_t>(end - begin);
     for (Py_ssize_t i = 0; i < size; ++i) {
-      index_ = static_cast<size_t>(i);
-      write(items[i], 1);
+      index_ = begin + static_cast<size_t>(i);
+      write(items[index_], 1);
       if (i + 1 == kSampleRecords) reserve_like_sample(kSampleRecords, size);
     }
     close(opening, layout::kArrayStart, layout::kArrayEnd, static_cast<size_t>(size));
@@ -277,8 +277,13 @@ class TapeWriter {
 }  // namespace
 
 std::unique_ptr<simdjson::dom::document> document_of_list(py::handle list, std::string_view what) {
+  return document_of_list(list, what, 0, static_cast<size_t>(PySequence_Fast_GET_SIZE(list.ptr())));
+}
+
+std::unique_ptr<simdjson::dom::document> document_of_list(py::handle list, std::string_view what,
+                                                          size_t begin, size_t end) {
   TapeWriter writer(what, /*single_record=*/false);
-  writer.write_list(list);
+  writer.write_list(list, begin, end);
   return writer.finish();
 }
 

@@ -21,6 +21,10 @@ namespace py = pybind11;
 // nesting deeper than 512 levels; messages name the element as "<what>[<index>]".
 std::unique_ptr<simdjson::dom::document> document_of_list(py::handle list, std::string_view what);
 
+// The same for the elements [begin, end) of `list`, named by their index in the whole list.
+std::unique_ptr<simdjson::dom::document> document_of_list(py::handle list, std::string_view what,
+                                                          size_t begin, size_t end);
+
 // A document whose root array holds `record` alone; messages name it `what`.
 std::unique_ptr<simdjson::dom::document> document_of_record(py::handle record,
                                                             std::string_view what);

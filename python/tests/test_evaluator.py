@@ -217,3 +217,46 @@ def test_generate_badcase_writes_the_rows(tmp_path):
 def test_results_survive_a_round_trip_through_json():
     result = nlpeval.evaluate("ner", GOLD, PRED, do_print=False)
     assert json.loads(json.dumps(result)) == result
+
+
+def _many(count, record=GOLD[0]):
+    return [dict(record) for _ in range(count)]
+
+
+@pytest.mark.parametrize("gold_fault, pred_fault, raised, message", [
+    # A value the lists cannot hold comes first, the gold list's before the predicted list's,
+    # however late in its list it stands.
+    ({1: {"text": "x", "entities": [], "bad": {1}}}, {3000: {"text": "x", "entities": [],
+                                                             "bad": {1}}},
+     TypeError, r"^true_list\[1\]: expected a JSON value"),
+    ({3000: {"text": "x", "entities": [], "bad": {1}}}, {0: {"entities": []}},
+     TypeError, r"^true_list\[3000\]: "),
+    ({0: {"entities": []}}, {2500: {"text": "x", "entities": [], "bad": object()}},
+     TypeError, r"^pred_list\[2500\]: "),
+    # Then the invalid records: every gold one before any predicted one.
+    ({2100: {"entities": []}}, {5: {"entities": []}}, ValueError,
+     r"^gold: record 2101 \(ner\): missing key 'text'$"),
+    ({}, {1500: {"text": 1, "entities": []}}, ValueError,
+     r"^prediction: record 1501 \(ner\): text: expected string, got integer$"),
+])
+def test_errors_of_long_lists_come_in_the_order_of_converting_then_validating(
+        gold_fault, pred_fault, raised, message):
+    gold, pred = _many(3100), _many(3100, PRED[0])
+    for faults, records in ((gold_fault, gold), (pred_fault, pred)):
+        for index, record in faults.items():
+            records[index] = record
+    with pytest.raises(raised, match=message):
+        nlpeval.evaluate("ner", gold, pred, do_print=False)
+
+
+def test_long_lists_of_unequal_length_and_their_mapping_errors(capsys):
+    gold, pred = _many(2500), _many(2400, PRED[0])
+    with pytest.raises(ValueError, match=r"^prediction_file and label_file has unequal$"):
+        nlpeval.evaluate("ner", gold, pred, do_print=False)
+    pred = _many(2500, PRED[0])
+    pred[2049] = {"text": "other", "entities": []}
+    # As the whole lists give it: no instance or file place, unlike evaluate_file.
+    with pytest.raises(ValueError, match=r"^text is different on line: 2049$"):
+        nlpeval.evaluate("ner", gold, pred, do_print=False)
+    result = nlpeval.evaluate("ner", _many(2500), _many(2500, PRED[0]), do_print=False)
+    assert result["precision"] == 0.5 and result["recall"] == 1.0

@@ -1,10 +1,11 @@
 #ifndef NLPEVAL_EVALUATOR_INTERNAL_RECORD_FILES_H_
 #define NLPEVAL_EVALUATOR_INTERNAL_RECORD_FILES_H_
 
-// Two JSON Lines files evaluated in one pass without holding them whole. Each file is read,
-// parsed and validated chunk by chunk on a thread of its own, a few chunks ahead of its use,
-// while the caller walks the records of both in step. Only a few chunks of each file are in
-// memory at a time, and the memory of a chunk's parsed records is reused for the next one.
+// Two JSON Lines files (or two sources of record batches) evaluated in one pass without holding
+// them whole. Each file is read, parsed and validated chunk by chunk on a thread of its own, a
+// few chunks ahead of its use, while the caller walks the records of both in step. Only a few
+// chunks of each file are in memory at a time, and the memory of a chunk's parsed records is
+// reused for the next one.
 
 #include <condition_variable>
 #include <cstddef>
@@ -25,12 +26,20 @@
 #include "nlpeval/core/record.h"
 #include "nlpeval/core/internal/tags_ahead.h"
 #include "nlpeval/data/json_reader.h"
+#include "nlpeval/evaluator/evaluator.h"
 
 namespace nlpeval {
 
 // Checks the records of a batch from position `from` on, the batch standing at `first_index`
 // onwards in its file; throws for the first invalid one.
 using BatchValidator = std::function<void(const Records& batch, size_t first_index, size_t from)>;
+
+// Opens a source of record batches (see RecordBatchSource in evaluator.h); a throw means the
+// source cannot be read at all, as a missing file.
+using SourceOpener = std::function<RecordBatchSource()>;
+
+// The source of the chunks of a JSON Lines file; opening throws FileError naming it.
+SourceOpener json_lines_opener(std::string file, size_t chunk_bytes);
 
 // A batch of records and, when its file is tagged ahead, their tags.
 struct RecordBatch {
@@ -52,6 +61,10 @@ class CheckedStream {
 
   // With `ahead_keys`, each batch is also tagged (see AheadTagger) on the reading thread.
   CheckedStream(const std::string& file, BatchValidator validate, size_t chunk_bytes,
+                Validation validation = Validation::as_read,
+                const std::optional<TagKeys>& ahead_keys = std::nullopt);
+  // The same over the batches of any source, which the reading thread calls.
+  CheckedStream(const SourceOpener& open, BatchValidator validate,
                 Validation validation = Validation::as_read,
                 const std::optional<TagKeys>& ahead_keys = std::nullopt);
   ~CheckedStream();
@@ -99,7 +112,7 @@ class CheckedStream {
   size_t records_ = 0;
   bool met_invalid_ = false;  // the caller's copy, taken with each batch
   size_t first_index_ = 0;    // of the batch handed out last
-  std::unique_ptr<JsonLinesStream> stream_;
+  RecordBatchSource source_;
   std::unique_ptr<AheadTagger> ahead_tagger_;  // used by the reading thread alone
 
   // Shared with the reading thread, under `mutex_`.
@@ -130,30 +143,47 @@ class CheckedStream {
 //
 // With `ahead_keys`, both files are tagged ahead as they are read, and a visit that takes
 // them gets each side's AheadTags after the instance number.
+//
+// Over two sources of batches instead of files, the errors come in the same order, as those
+// of evaluate() on lists: an error of a source counts as its list's, the unequal lengths are
+// "prediction_file and label_file has unequal" alone, and a visit's error is not given the
+// instance's place.
 class StreamedPairs {
  public:
   StreamedPairs(std::string true_file, std::string pred_file, BatchValidator validate_gold,
                 BatchValidator validate_pred, std::exception_ptr held_error = nullptr,
                 size_t chunk_bytes = JsonLinesStream::kDefaultChunkBytes, bool visits_vouch = false,
                 std::optional<TagKeys> ahead_keys = std::nullopt)
-      : true_file_(std::move(true_file)),
-        pred_file_(std::move(pred_file)),
+      : open_gold_(json_lines_opener(true_file, chunk_bytes)),
+        open_pred_(json_lines_opener(pred_file, chunk_bytes)),
+        files_(FileNames{std::move(true_file), std::move(pred_file)}),
         validate_gold_(std::move(validate_gold)),
         validate_pred_(std::move(validate_pred)),
         held_error_(std::move(held_error)),
-        chunk_bytes_(chunk_bytes),
+        validation_(visits_vouch ? CheckedStream::Validation::unvouched
+                                 : CheckedStream::Validation::as_read),
+        ahead_keys_(ahead_keys) {}
+
+  StreamedPairs(SourceOpener open_gold, SourceOpener open_pred, BatchValidator validate_gold,
+                BatchValidator validate_pred, std::exception_ptr held_error, bool visits_vouch,
+                std::optional<TagKeys> ahead_keys)
+      : open_gold_(std::move(open_gold)),
+        open_pred_(std::move(open_pred)),
+        validate_gold_(std::move(validate_gold)),
+        validate_pred_(std::move(validate_pred)),
+        held_error_(std::move(held_error)),
         validation_(visits_vouch ? CheckedStream::Validation::unvouched
                                  : CheckedStream::Validation::as_read),
         ahead_keys_(ahead_keys) {}
 
   template <typename Visit>
   void for_each(Visit&& visit) const {
-    CheckedStream gold(true_file_, validate_gold_, chunk_bytes_, validation_, ahead_keys_);
-    CheckedStream pred(pred_file_, validate_pred_, chunk_bytes_, validation_, ahead_keys_);
+    CheckedStream gold(open_gold_, validate_gold_, validation_, ahead_keys_);
+    CheckedStream pred(open_pred_, validate_pred_, validation_, ahead_keys_);
     std::exception_ptr visit_error;
     if (!held_error_) {
       try {
-        walk_in_step(gold, pred, visit);
+        walk_in_step(gold, pred, visit, files_.has_value());
       } catch (const Cancelled&) {
         throw;  // the caller wants nothing more, not even the errors of the rest
       } catch (...) {
@@ -169,13 +199,14 @@ class StreamedPairs {
   // Visits pairs until a file ends, a record read is invalid or a visit throws; the records
   // no visit returned from are then left to check_rest.
   template <typename Visit>
-  static void walk_in_step(CheckedStream& gold, CheckedStream& pred, Visit& visit) {
+  static void walk_in_step(CheckedStream& gold, CheckedStream& pred, Visit& visit,
+                           bool places_errors) {
     RecordBatch gold_batch;
     RecordBatch pred_batch;
     size_t gold_at = 0;
     size_t pred_at = 0;
     try {
-      visit_in_step(gold, pred, visit, gold_batch, pred_batch, gold_at, pred_at);
+      visit_in_step(gold, pred, visit, gold_batch, pred_batch, gold_at, pred_at, places_errors);
     } catch (const Cancelled&) {
       throw;
     } catch (...) {
@@ -191,7 +222,7 @@ class StreamedPairs {
   template <typename Visit>
   static void visit_in_step(CheckedStream& gold, CheckedStream& pred, Visit& visit,
                             RecordBatch& gold_batch, RecordBatch& pred_batch, size_t& gold_at,
-                            size_t& pred_at) {
+                            size_t& pred_at, bool places_errors) {
     for (size_t index = 0;; ++index) {
       if (gold_at == gold_batch.records.size()) {
         if (!gold.next(gold_batch)) return;
@@ -213,6 +244,7 @@ class StreamedPairs {
           visit(label, prediction, index);
         }
       } catch (const Error& error) {
+        if (!places_errors) throw;
         rethrow_at_instance(error, index, gold_batch.records.origin(gold_at),
                             pred_batch.records.origin(pred_at));
       }
@@ -234,12 +266,17 @@ class StreamedPairs {
   void throw_first_error(const CheckedStream& gold, const CheckedStream& pred,
                          const std::exception_ptr& visit_error) const;
 
-  std::string true_file_;
-  std::string pred_file_;
+  struct FileNames {
+    std::string gold;
+    std::string pred;
+  };
+
+  SourceOpener open_gold_;
+  SourceOpener open_pred_;
+  std::optional<FileNames> files_;  // null for sources other than files
   BatchValidator validate_gold_;
   BatchValidator validate_pred_;
   std::exception_ptr held_error_;
-  size_t chunk_bytes_;
   CheckedStream::Validation validation_;
   std::optional<TagKeys> ahead_keys_;
 };
