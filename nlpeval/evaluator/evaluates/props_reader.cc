@@ -140,7 +140,7 @@ bool PropsReader::fill(size_t keep) {
   if (at_end_) return false;
   const size_t kept = end_ - keep;
   if (kept + kReadBlockBytes > capacity_) {
-    // A sentence longer than the buffer holds: grow it, as rarely as doubling allows.
+    // Room for the bytes kept (a long sentence so far) and a block more: grow, doubling.
     const size_t capacity = std::max(2 * capacity_, kept + kReadBlockBytes);
     auto buffer = std::make_unique_for_overwrite<char[]>(capacity);
     if (kept > 0) std::memcpy(buffer.get(), buffer_.get() + keep, kept);
