@@ -29,8 +29,8 @@ struct Progress {
 
 // Returns false to stop the evaluation, which then throws Cancelled and leaves no
 // spreadsheet behind. Called every 256 instances of a record task, after each batch of lines
-// ("dp", which counts the lines of both files) or each file ("srl") read, and at each phase;
-// never from another thread than the caller's.
+// ("dp", which counts the lines of both files) or of sentence pairs ("srl") read, and at each
+// phase; never from another thread than the caller's.
 using ProgressCallback = std::function<bool(const Progress&)>;
 
 // One line of text, without a line end, such as "no instance to evaluate".

@@ -43,13 +43,11 @@ bool wants_badcase(const EvaluateOptions& options) {
 
 // Props are scored by the CoNLL-2005 scorer; the result is its text. A badcase file still goes
 // through generate_badcase, which has no columns for it, after the text was printed.
-std::string evaluate_srl(std::string_view type_, const Records& true_list,
-                         const Records& pred_list, const EvaluateOptions& options) {
-  std::string result = srl_evaluate(true_list, pred_list).to_string();
+std::string evaluate_srl(std::string_view type_, const SrlResult& scored,
+                         const EvaluateOptions& options) {
+  std::string result = scored.to_string();
   if (options.do_print) std::cout << result << '\n';
-  if (true_list.size() == 0 && pred_list.size() == 0) {
-    warn(options.on_warning, std::string(kNoInstance));
-  }
+  if (scored.sentences == 0) warn(options.on_warning, std::string(kNoInstance));
   if (wants_badcase(options)) {
     generate_badcase(type_, {}, *options.badcase_file, options.is_merge,
                      options.entity_count_file);
@@ -376,7 +374,9 @@ EvaluateResult evaluate(std::string_view type_, const Records& true_list, const 
     return evaluate(type_, true_lines, pred_lines, options);
   }
   std::optional<EntityCount> entity2count = entity_counts_if_named(options);
-  if (task_taking(type_, TaskInput::props)) return evaluate_srl(type_, true_list, pred_list, options);
+  if (task_taking(type_, TaskInput::props)) {
+    return evaluate_srl(type_, srl_evaluate(true_list, pred_list), options);
+  }
   validate(options.schema, true_list, pred_list, type_);
   return score_records(type_, ListedPairs(true_list, pred_list), options, entity2count);
 }
@@ -407,8 +407,8 @@ EvaluateResult evaluate(std::string_view type_, const ConllLines& true_list,
 
 EvaluateResult evaluate_file(std::string_view type_, const std::string& true_file,
                              const std::string& pred_file, const EvaluateFileOptions& options) {
-  // Props are read whole: the caller hears of each file, and may stop in between. CoNLL
-  // lines are scored as both files are read; the caller hears of each batch of lines.
+  // Both are scored as the two files are read: the caller hears of each batch of CoNLL lines
+  // or of sentence pairs.
   ProgressReporter reporter(options.on_progress, nullptr);
   if (task_taking(type_, TaskInput::conll_lines)) {
     const EvaluateOptions conll_options = to_evaluate_options(options);
@@ -424,11 +424,12 @@ EvaluateResult evaluate_file(std::string_view type_, const std::string& true_fil
     return std::move(score.result);
   }
   if (task_taking(type_, TaskInput::props)) {
-    Records true_list = conll_iterator(true_file);
-    reporter.file_read(true_list.size());
-    Records pred_list = conll_iterator(pred_file);
-    reporter.file_read(pred_list.size());
-    return evaluate(type_, true_list, pred_list, to_evaluate_options(options));
+    // Read and scored in one pass; the caller hears of each batch of sentence pairs.
+    const SrlFileScore scored = srl_evaluate_files(
+        true_file, pred_file, [&](size_t pairs) { reporter.file_read(pairs); });
+    const EvaluateOptions evaluate_options = to_evaluate_options(options);
+    entity_counts_if_named(evaluate_options);  // after reading, before scoring, as evaluate() has it
+    return evaluate_srl(type_, scored.value(), evaluate_options);
   }
   return evaluate_record_files(type_, true_file, pred_file, to_evaluate_options(options));
 }

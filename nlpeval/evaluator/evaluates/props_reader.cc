@@ -1,12 +1,11 @@
 #include "nlpeval/evaluator/evaluates/props_reader.h"
 
 #include <simdjson.h>
-#include <sys/types.h>
 
-#include <cerrno>
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
-#include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <string_view>
 #include <utility>
@@ -20,9 +19,10 @@ namespace nlpeval {
 namespace {
 
 constexpr size_t kNpos = std::string_view::npos;
-constexpr std::string_view kWhiteSpace = " \t\r\n\f\v";
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 
+// The file is read in blocks of this size.
+constexpr size_t kReadBlockBytes = size_t{1} << 20;
 // Sentences are gathered into JSON arrays of about this size, each parsed into one document:
 // one allocation per chunk of sentences instead of one per sentence.
 constexpr size_t kChunkBytes = size_t{4} << 20;
@@ -54,48 +54,34 @@ class SentenceGatherer {
  public:
   explicit SentenceGatherer(const std::string& file) : file_(file), json_(1, '[') {}
 
-  // One line of the file without its line end; a blank line ends the sentence.
-  void add_line(std::string_view line, size_t line_number) {
-    if (line.find_first_not_of(kWhiteSpace) == kNpos) {
-      end_sentence();
-      return;
+  void add_sentence(const PropsSentence& sentence) {
+    if (sentences_in_chunk_ > 0) json_ += ',';
+    const size_t sentence_begin = json_.size();
+    json_ += '[';
+    first_lines_.push_back(sentence.first_line);
+    std::string_view rest = sentence.text;
+    for (size_t line_number = sentence.first_line; !rest.empty(); ++line_number) {
+      const size_t end = std::min(rest.find('\n'), rest.size());
+      if (json_.size() > sentence_begin + 1) json_ += ',';
+      append_row(rest.substr(0, end));
+      if (json_.size() - sentence_begin > kMaxSentenceBytes) {
+        throw ValueError(file_ + ":" + std::to_string(line_number) +
+                         ": the sentence is too long to keep");
+      }
+      rest.remove_prefix(std::min(end + 1, rest.size()));
     }
-    if (in_sentence_) {
-      json_ += ',';
-    } else {
-      start_sentence(line_number);
-    }
-    append_row(line);
-    if (json_.size() - sentence_begin_ > kMaxSentenceBytes) {
-      throw ValueError(file_ + ":" + std::to_string(line_number) +
-                       ": the sentence is too long to keep");
-    }
+    json_ += ']';
+    ++sentences_in_chunk_;
+    if (json_.size() >= kChunkBytes) parse_chunk();
   }
 
   Records finish() {
-    end_sentence();
     if (sentences_in_chunk_ > 0) parse_chunk();
     records_.set_source(file_, std::move(first_lines_));
     return std::move(records_);
   }
 
  private:
-  void start_sentence(size_t line_number) {
-    if (sentences_in_chunk_ > 0) json_ += ',';
-    sentence_begin_ = json_.size();
-    json_ += '[';
-    first_lines_.push_back(line_number);
-    in_sentence_ = true;
-  }
-
-  void end_sentence() {
-    if (!in_sentence_) return;
-    json_ += ']';
-    in_sentence_ = false;
-    ++sentences_in_chunk_;
-    if (json_.size() >= kChunkBytes) parse_chunk();
-  }
-
   // The white-space-separated columns of a line, in one pass over its bytes.
   void append_row(std::string_view line) {
     json_ += '[';
@@ -139,48 +125,110 @@ class SentenceGatherer {
 
   const std::string& file_;
   std::string json_;  // "[" and the sentences of the chunk so far
-  size_t sentence_begin_ = 0;
   size_t sentences_in_chunk_ = 0;
-  bool in_sentence_ = false;
   std::vector<size_t> first_lines_;
   simdjson::dom::parser parser_;
   Records records_;
 };
 
-// A line buffer that POSIX getline grows as it needs.
-struct LineBuffer {
-  char* data = nullptr;
-  size_t capacity = 0;
-
-  LineBuffer() = default;
-  LineBuffer(const LineBuffer&) = delete;
-  LineBuffer& operator=(const LineBuffer&) = delete;
-  ~LineBuffer() { std::free(data); }
-};
-
 }  // namespace
 
-Records conll_iterator(const std::string& file) {
-  files::FilePtr in = files::open_for_reading(file);
-  SentenceGatherer gatherer(file);
-  LineBuffer buffer;
-  for (size_t line_number = 1;; ++line_number) {
-    errno = 0;
-    const ssize_t length = ::getline(&buffer.data, &buffer.capacity, in.get());
-    if (length < 0) {
-      if (std::ferror(in.get())) files::throw_read_error(file, errno);
-      break;
-    }
-    std::string_view text(buffer.data, static_cast<size_t>(length));
-    if (text.ends_with('\n')) text.remove_suffix(1);
-    if (line_number == 1 && text.starts_with(kByteOrderMark)) {
-      text.remove_prefix(kByteOrderMark.size());
-    }
-    if (!simdjson::validate_utf8(text)) {
-      throw ValueError(file + ":" + std::to_string(line_number) + ": invalid UTF-8");
-    }
-    gatherer.add_line(text, line_number);
+PropsReader::PropsReader(std::string file)
+    : file_(std::move(file)), in_(files::open_for_reading(file_)) {}
+
+bool PropsReader::fill(size_t keep) {
+  if (at_end_) return false;
+  const size_t kept = end_ - keep;
+  if (kept + kReadBlockBytes > capacity_) {
+    // Room for the bytes kept (a long sentence so far) and a block more: grow, doubling.
+    const size_t capacity = std::max(2 * capacity_, kept + kReadBlockBytes);
+    auto buffer = std::make_unique_for_overwrite<char[]>(capacity);
+    if (kept > 0) std::memcpy(buffer.get(), buffer_.get() + keep, kept);
+    buffer_ = std::move(buffer);
+    capacity_ = capacity;
+  } else if (keep > 0) {
+    std::memmove(buffer_.get(), buffer_.get() + keep, kept);
   }
+  buffer_offset_ += keep;
+  end_ = kept;
+  const size_t wanted = capacity_ - end_;
+  const size_t got = files::read_some(in_.get(), file_, buffer_.get() + end_, wanted);
+  end_ += got;
+  at_end_ = got < wanted;
+  return got > 0;
+}
+
+void PropsReader::check_utf8(size_t begin, size_t end) {
+  const uint64_t line_end = buffer_offset_ + end;
+  if (line_end <= checked_end_) return;
+  const char* data = buffer_.get();
+  if (buffer_offset_ + begin >= line_by_line_until_) {
+    // Every complete line read so far: a character never spans a line end.
+    const char* last_line_end =
+        at_end_ ? data + end_
+                : static_cast<const char*>(::memrchr(data + begin, '\n', end_ - begin)) + 1;
+    const size_t ahead_end = static_cast<size_t>(last_line_end - data);
+    if (simdjson::validate_utf8(data + begin, ahead_end - begin)) {
+      checked_end_ = buffer_offset_ + ahead_end;
+      return;
+    }
+    line_by_line_until_ = buffer_offset_ + ahead_end;
+  }
+  if (!simdjson::validate_utf8(data + begin, end - begin)) {
+    throw ValueError(file_ + ":" + std::to_string(lines_) + ": invalid UTF-8");
+  }
+  checked_end_ = line_end;
+}
+
+bool PropsReader::next(PropsSentence& sentence) {
+  if (!started_) {
+    started_ = true;
+    fill(0);
+    if (std::string_view(buffer_.get(), end_).starts_with(kByteOrderMark)) {
+      begin_ = kByteOrderMark.size();
+    }
+  }
+  constexpr size_t kNone = kNpos;
+  size_t sentence_begin = kNone;
+  for (size_t line = begin_;;) {
+    const char* data = buffer_.get();
+    const void* newline = std::memchr(data + line, '\n', end_ - line);
+    size_t line_end = newline ? static_cast<size_t>(static_cast<const char*>(newline) - data) : end_;
+    if (newline == nullptr && !at_end_) {
+      // The line goes on past the bytes read: read more, keeping the sentence so far.
+      const size_t keep = sentence_begin == kNone ? line : sentence_begin;
+      fill(keep);
+      line -= keep;
+      if (sentence_begin != kNone) sentence_begin = 0;
+      continue;
+    }
+    if (line == end_) {  // the end of the file
+      begin_ = end_;
+      if (sentence_begin == kNone) return false;
+      sentence = {{data + sentence_begin, end_ - sentence_begin}, sentence.first_line};
+      return true;
+    }
+    ++lines_;
+    const size_t next_line = newline ? line_end + 1 : end_;
+    check_utf8(line, next_line);
+    const bool blank = std::all_of(data + line, data + line_end, is_white_space);
+    if (!blank && sentence_begin == kNone) {
+      sentence_begin = line;
+      sentence.first_line = lines_;
+    } else if (blank && sentence_begin != kNone) {
+      begin_ = next_line;
+      sentence.text = {data + sentence_begin, line - sentence_begin};
+      return true;
+    }
+    line = next_line;
+  }
+}
+
+Records conll_iterator(const std::string& file) {
+  PropsReader reader(file);
+  SentenceGatherer gatherer(file);
+  PropsSentence sentence;
+  while (reader.next(sentence)) gatherer.add_sentence(sentence);
   return gatherer.finish();
 }
 

@@ -17,7 +17,10 @@
 // A sentence is a record: an array of token rows, each an array of column strings, e.g.
 // [["-", "(A0*)"], ["sit", "(V*)"]].
 
+#include <cstddef>
 #include <cstdint>
+#include <exception>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -79,6 +82,34 @@ struct SrlResult {
 // columns other than the number of target verbs, gold and predicted sentences with different
 // numbers of tokens, and lists with different numbers of sentences.
 SrlResult srl_evaluate(const Records& gold_items, const Records& pred_items);
+
+// What scoring two props files came to: the result, or the error that scoring them ends in.
+struct SrlFileScore {
+  SrlResult result;
+  // Unequal numbers of sentences, else the first error of the sentences in file order.
+  std::exception_ptr error;
+
+  // The result; rethrows `error` when there is one.
+  const SrlResult& value() const {
+    if (error) std::rethrow_exception(error);
+    return result;
+  }
+};
+
+// Called with the number of sentence pairs read since its last call: every 256 pairs, and
+// once when both files are read. May throw to stop the reading.
+using SentencePairsRead = std::function<void(size_t pairs)>;
+
+// Scores the props file `pred_file` against `gold_file` as srl_evaluate scores the lists
+// conll_iterator reads from them, but reading both files in step, a sentence of each at a
+// time, in memory that does not grow with the files.
+//
+// Throws the errors of reading as conll_iterator does, in its order: any error of reading the
+// gold file comes before one of the predicted file, so both files are read to the end even
+// once scoring has failed. The errors of scoring come after those, in the returned
+// SrlFileScore: a caller may check more before it takes the value.
+SrlFileScore srl_evaluate_files(const std::string& gold_file, const std::string& pred_file,
+                                const SentencePairsRead& on_pairs_read = {});
 
 }  // namespace nlpeval
 

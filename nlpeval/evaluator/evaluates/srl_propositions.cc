@@ -1,6 +1,7 @@
 #include "nlpeval/evaluator/evaluates/internal/srl_propositions.h"
 
 #include <algorithm>
+#include <array>
 #include <numeric>
 #include <tuple>
 
@@ -11,7 +12,6 @@ namespace nlpeval::srl {
 namespace {
 
 constexpr size_t kNpos = std::string_view::npos;
-constexpr std::string_view kNoTarget = "-";
 constexpr std::string_view kContinuation = "C-";
 
 [[noreturn]] void throw_malformed(const std::string& where, std::string_view tag) {
@@ -29,11 +29,36 @@ std::string kind_of(simdjson::dom::element element) {
 
 // "A1" for "C-A1"; the type itself otherwise.
 std::string_view base_type(std::string_view type) {
-  const bool continues = type.size() > kContinuation.size() && type.starts_with(kContinuation);
+  const bool continues = type.size() > kContinuation.size() && type[0] == kContinuation[0] &&
+                         type[1] == kContinuation[1];
   return continues ? type.substr(kContinuation.size()) : type;
 }
 
 bool is_continuation(std::string_view type) { return base_type(type).size() != type.size(); }
+
+// Column 1 of a token that is no target verb.
+bool is_no_target(std::string_view cell) { return cell.size() == 1 && cell[0] == '-'; }
+
+// A tag that neither opens nor closes an argument.
+bool is_inside_only(std::string_view tag) { return tag.size() == 1 && tag[0] == '*'; }
+
+// The white space that separates the columns of a props line, and its line end: a table, as
+// every byte of the file is looked up.
+constexpr std::array<bool, 256> kColumnBreaks = [] {
+  std::array<bool, 256> breaks{};
+  for (unsigned char c : {' ', '\t', '\n', '\r', '\f', '\v'}) breaks[c] = true;
+  return breaks;
+}();
+
+bool is_column_break(char c) { return kColumnBreaks[static_cast<unsigned char>(c)]; }
+
+// The first '(', ')' or '*' of `tag` from `from` on, or npos.
+size_t find_bracket(std::string_view tag, size_t from) {
+  for (size_t at = from; at < tag.size(); ++at) {
+    if (tag[at] == '(' || tag[at] == ')' || tag[at] == '*') return at;
+  }
+  return kNpos;
+}
 
 }  // namespace
 
@@ -65,13 +90,35 @@ void SentenceProps::read_row(simdjson::dom::element row, const Place& place) {
     }
     cells_.push_back(text);
   }
-  const size_t count = cells_.size() - before;
-  if (count == 0) throw ValueError(place.at(tokens_) + "a token without columns");
-  if (tokens_ == 1) columns_ = count;
-  if (count != columns_) {
-    throw ValueError(place.at(tokens_) + columns_text(count) + ", but token 1 has " +
-                     columns_text(columns_));
+  end_row(before, place);
+}
+
+void SentenceProps::split_cells(std::string_view text, const Place& place) {
+  cells_.clear();
+  tokens_ = 0;
+  columns_ = 0;
+  const char* at = text.data();
+  const char* const end = at + text.size();
+  while (at != end) {
+    ++tokens_;
+    const size_t before = cells_.size();
+    // One pass over the row's bytes: white space ends a column, a line end the row.
+    for (;;) {
+      while (at != end && is_column_break(*at) && *at != '\n') ++at;
+      if (at == end || *at == '\n') break;
+      const char* column = at;
+      while (at != end && !is_column_break(*at)) ++at;
+      cells_.emplace_back(column, static_cast<size_t>(at - column));
+    }
+    if (at != end) ++at;  // the line end
+    end_row(before, place);
   }
+}
+
+void SentenceProps::throw_bad_row(size_t count, const Place& place) const {
+  if (count == 0) throw ValueError(place.at(tokens_) + "a token without columns");
+  throw ValueError(place.at(tokens_) + columns_text(count) + ", but token 1 has " +
+                   columns_text(columns_));
 }
 
 void SentenceProps::read_propositions(const Place& place) {
@@ -79,7 +126,7 @@ void SentenceProps::read_propositions(const Place& place) {
   arguments_.clear();
   pieces_.clear();
   size_t targets = 0;
-  for (size_t token = 0; token < tokens_; ++token) targets += cell(token, 0) != kNoTarget;
+  for (size_t token = 0; token < tokens_; ++token) targets += !is_no_target(cell(token, 0));
   if (tokens_ > 0 && targets != columns_ - 1) {
     throw ValueError(place.at(0) + "column 1 names " + std::to_string(targets) +
                      " target verb(s), but there are " + std::to_string(columns_ - 1) +
@@ -87,7 +134,7 @@ void SentenceProps::read_propositions(const Place& place) {
   }
   size_t column = 1;
   for (size_t token = 0; token < tokens_; ++token) {
-    if (cell(token, 0) == kNoTarget) continue;
+    if (is_no_target(cell(token, 0))) continue;
     read_brackets(column, place);
     const size_t first_argument = arguments_.size();
     build_arguments();
@@ -102,7 +149,7 @@ void SentenceProps::read_brackets(size_t column, const Place& place) {
   open_.clear();
   for (size_t token = 0; token < tokens_; ++token) {
     std::string_view tag = cell(token, column);
-    if (tag != "*") read_tag(tag, token, column, place);
+    if (!is_inside_only(tag)) read_tag(tag, token, column, place);
   }
   if (!open_.empty()) {
     const Phrase& unclosed = open_.front();
@@ -116,14 +163,14 @@ void SentenceProps::read_tag(std::string_view tag, size_t token, size_t column,
   auto where = [&] { return place.at(token + 1, column + 1); };
   size_t at = 0;
   while (at < tag.size() && tag[at] == '(') {
-    size_t end = tag.find_first_of("()*", at + 1);
+    size_t end = find_bracket(tag, at + 1);
     if (end == kNpos || end == at + 1) throw_malformed(where(), tag);
     open_.push_back({tag.substr(at + 1, end - at - 1), {token, token}});
     at = end;
   }
   if (at == tag.size() || tag[at] != '*') throw_malformed(where(), tag);
   for (++at; at < tag.size();) {
-    size_t end = tag.find_first_of("()*", at);
+    size_t end = find_bracket(tag, at);
     if (end == kNpos || tag[end] != ')') throw_malformed(where(), tag);
     std::string_view type = tag.substr(at, end - at);
     if (open_.empty()) {

@@ -29,7 +29,7 @@ class ProgressReporter {
     if (progress_.instances % kInstancesBetweenCalls == 0) tell(Progress::Phase::reading);
   }
 
-  // `count` instances (lines, sentences) were read: a whole file, or a batch of its lines.
+  // `count` instances (lines, sentences) were read: a whole file, or a batch of them.
   void file_read(size_t count) {
     progress_.instances += static_cast<int64_t>(count);
     tell(Progress::Phase::reading);

@@ -18,15 +18,20 @@
 
 namespace nlpeval::srl {
 
-// A sentence of one side, named in messages as "gold sentence 3 (starting at gold.props:12)".
+// A sentence of one side, named in messages as "gold sentence 3 (starting at gold.props:12)":
+// a record of `records`, or the sentence of `file` that starts at line `first_line`.
 struct Place {
   std::string_view side;
-  const Records& records;
   size_t index;  // 0-based
+  const Records* records = nullptr;
+  std::string_view file;
+  size_t first_line = 0;
 
   std::string sentence() const {
     std::string text = std::string(side) + " sentence " + std::to_string(index + 1);
-    std::string origin = records.origin(index);
+    std::string origin = records != nullptr ? records->origin(index)
+                         : file.empty()     ? std::string()
+                                            : std::string(file) + ":" + std::to_string(first_line);
     return origin.empty() ? text : text + " (starting at " + origin + ")";
   }
 
@@ -77,6 +82,13 @@ class SentenceProps {
     read_propositions(place);
   }
 
+  // The same from the lines of a props file, as PropsReader yields them: a token a line, its
+  // columns separated by white space. `text` must outlive the use of the propositions.
+  void load(std::string_view text, const Place& place) {
+    split_cells(text, place);
+    read_propositions(place);
+  }
+
   size_t token_count() const { return tokens_; }
   const std::vector<Proposition>& propositions() const { return propositions_; }
 
@@ -106,6 +118,14 @@ class SentenceProps {
 
   void read_cells(const Record& sentence, const Place& place);
   void read_row(simdjson::dom::element row, const Place& place);
+  void split_cells(std::string_view text, const Place& place);
+  // Checks the number of columns of the row just read, whose cells start at `row_begin`.
+  void end_row(size_t row_begin, const Place& place) {
+    const size_t count = cells_.size() - row_begin;
+    if (tokens_ == 1) columns_ = count;
+    if (count == 0 || count != columns_) throw_bad_row(count, place);
+  }
+  [[noreturn]] void throw_bad_row(size_t count, const Place& place) const;
   // Column 1 names the target verbs; the n-th target's arguments are in column n + 1.
   void read_propositions(const Place& place);
   // The phrases of one column.
