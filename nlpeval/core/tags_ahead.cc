@@ -9,17 +9,38 @@
 namespace nlpeval {
 namespace {
 
+// The names of a record's text and of an element's extent. Every layout uses the usual ones,
+// which read_from_tape takes as constants: the compiler then folds their lengths into the
+// key comparisons, a fifth of the reading time.
+struct UsualExtentNames {
+  static constexpr std::string_view text(const TagKeys&) { return "text"; }
+  static constexpr std::string_view offset(const TagKeys&) { return "offset"; }
+  static constexpr std::string_view length(const TagKeys&) { return "length"; }
+};
+struct OtherExtentNames {
+  static std::string_view text(const TagKeys& keys) { return keys.text; }
+  static std::string_view offset(const TagKeys& keys) { return keys.offset; }
+  static std::string_view length(const TagKeys& keys) { return keys.length; }
+};
+
+bool has_usual_extent_names(const TagKeys& keys) {
+  return keys.text == UsualExtentNames::text(keys) &&
+         keys.offset == UsualExtentNames::offset(keys) &&
+         keys.length == UsualExtentNames::length(keys);
+}
+
 // Reads the record at `at` as BioTagger::tag reads a record without aliases, straight from the
 // tape: its text and its elements, the last member winning where a key repeats. False when
 // anything is not as in a well-formed record: the element API then reads it again, and says
 // what is wrong.
+template <typename Names>
 bool read_from_tape(const Tape& tape, size_t at, const TagKeys& keys, std::string_view& text,
                     std::vector<BioTagger::Element>& elements) {
   if (!keys.elements_alias.empty() || !keys.type_alias.empty() || keys.type.empty() ||
       keys.elements.empty() || keys.elements == keys.text || tape.kind(at) != '{') {
     return false;
   }
-  const auto [text_at, array_at] = tape.find_members<2>(at, {keys.text, keys.elements});
+  const auto [text_at, array_at] = tape.find_members<2>(at, {Names::text(keys), keys.elements});
   if (text_at == 0 || array_at == 0 || tape.kind(text_at) != '"' || tape.kind(array_at) != '[') {
     return false;
   }
@@ -29,7 +50,7 @@ bool read_from_tape(const Tape& tape, size_t at, const TagKeys& keys, std::strin
     if (tape.kind(item) != '{') return false;
     // The keys in the order BioTagger looks for them.
     const auto [offset_at, type_at, length_at] =
-        tape.find_members<3>(item, {keys.offset, keys.type, keys.length});
+        tape.find_members<3>(item, {Names::offset(keys), keys.type, Names::length(keys)});
     if (offset_at == 0 || type_at == 0 || length_at == 0 || tape.kind(offset_at) != 'l' ||
         tape.kind(type_at) != '"' || tape.kind(length_at) != 'l') {
       return false;
@@ -40,6 +61,9 @@ bool read_from_tape(const Tape& tape, size_t at, const TagKeys& keys, std::strin
 }
 
 }  // namespace
+
+AheadTagger::AheadTagger(const TagKeys& keys)
+    : keys_(keys), usual_extent_names_(has_usual_extent_names(keys)) {}
 
 void AheadTagger::tag(const Records& batch, TaggedBatch& out) {
   out.records.clear();
@@ -63,7 +87,13 @@ void AheadTagger::tag(const Records& batch, TaggedBatch& out) {
 bool AheadTagger::tag_record(const Records& batch, size_t k, TaggedBatch& out, SideTags& side) {
   const Records::TapePosition position = batch.tape_position(k);
   try {
-    if (read_from_tape(Tape(*position.document), position.at, keys_, side.text, elements_)) {
+    const Tape tape(*position.document);
+    const bool read = usual_extent_names_
+                          ? read_from_tape<UsualExtentNames>(tape, position.at, keys_, side.text,
+                                                             elements_)
+                          : read_from_tape<OtherExtentNames>(tape, position.at, keys_, side.text,
+                                                             elements_);
+    if (read) {
       side.collisions = tagger_.tag(utf8::length(side.text), elements_, scratch_);
     } else {
       const Record record = batch[k];

@@ -50,7 +50,7 @@ struct TaggedBatch {
 // Tags the batches of one file, in file order, on one thread.
 class AheadTagger {
  public:
-  explicit AheadTagger(const TagKeys& keys) : keys_(keys) {}
+  explicit AheadTagger(const TagKeys& keys);
 
   // Replaces `out` with the tags of `batch`, reusing its memory.
   void tag(const Records& batch, TaggedBatch& out);
@@ -59,6 +59,7 @@ class AheadTagger {
   bool tag_record(const Records& batch, size_t k, TaggedBatch& out, SideTags& side);
 
   TagKeys keys_;
+  bool usual_extent_names_;  // "text", "offset", "length"
   BioTagger tagger_;
   std::vector<BioTagger::Element> elements_;  // one record's
   TagIdSequence scratch_;                     // one record's tags

@@ -48,9 +48,10 @@ class Tape {
 
   // For the object at `object`: the position of the value of the last member named `keys[i]`,
   // or 0 when it has none. A member counts for the first of the keys it equals.
+  // Always inlined: the callers' key names are then constants the comparisons fold.
   template <size_t N>
-  std::array<size_t, N> find_members(size_t object,
-                                     const std::array<std::string_view, N>& keys) const {
+  [[gnu::always_inline]] std::array<size_t, N> find_members(
+      size_t object, const std::array<std::string_view, N>& keys) const {
     std::array<size_t, N> found{};
     for (size_t key = object + 1; key < closing(object); key = after(key + 1)) {
       const std::string_view name = string(key);
