@@ -104,9 +104,10 @@ EvaluateResult evaluate_batches(std::string_view type_, RecordBatchSource true_b
                                 const EvaluateOptions& options = {});
 
 // Reads the two files of `type_` (CoNLL for "dp", CoNLL-2005 props for "srl", JSON Lines for
-// the record tasks) and calls `evaluate`, or does what it does: "srl" scores the sentences as
-// it reads them (srl_evaluate_files), in memory that does not grow with the files. Throws
-// FileError for a file that cannot be read, ValueError for a malformed line.
+// the record tasks) and does what `evaluate` does on their records: "dp" and "srl" score the
+// lines and sentences as they read them (dp_score_files, srl_evaluate_files), in memory that
+// does not grow with the files. Throws FileError for a file that cannot be read, ValueError
+// for a malformed line.
 EvaluateResult evaluate_file(std::string_view type_, const std::string& true_file,
                              const std::string& pred_file, const EvaluateFileOptions& options = {});
 
