@@ -112,21 +112,26 @@ def _is_text(array) -> bool:
     return array.dtype.kind in "UO"
 
 
-def _present_labels(*arrays) -> set:
+def _distinct(array):
+    """The distinct labels of one array, sorted, and where each position's label stands among
+    them: the one sort each argument takes."""
+    return _numpy().unique(array, return_inverse=True)
+
+
+def _present_labels(*distinct) -> set:
     """The labels of the data, compared as numpy compares them; strings and numbers do not
     mix."""
-    np = _numpy()
     labels = set()
-    for array in arrays:
-        labels.update(np.unique(array))
+    for values, _ in distinct:
+        labels.update(values)
     if len({isinstance(label, str) for label in labels}) > 1:
         raise ValueError(MIXED_KINDS)
     return labels
 
 
-def _as_text(array, text_of: dict) -> list:
+def _as_text(distinct, text_of: dict) -> list:
     np = _numpy()
-    values, positions = np.unique(array, return_inverse=True)
+    values, positions = distinct
     texts = np.array([text_of[value] for value in values], dtype=object)
     return texts[positions].tolist()
 
@@ -155,7 +160,9 @@ def as_text(y_true: Any, y_pred: Any, labels: Any = None, *,
     given = None if labels is None else label_array(labels, "labels", class_values=False)
     if _is_text(gold) and _is_text(pred) and (given is None or _is_text(given) or not len(given)):
         return Text(gold.tolist(), pred.tolist(), None if given is None else given.tolist(), None)
-    present = _present_labels(gold, pred)
+    gold_distinct = _distinct(gold)
+    pred_distinct = _distinct(pred)
+    present = _present_labels(gold_distinct, pred_distinct)
     order = np.asarray(sorted(present))
     if given is None:
         text_of = {value: "%s" % value for value in order}
@@ -166,7 +173,7 @@ def as_text(y_true: Any, y_pred: Any, labels: Any = None, *,
         shown = ["%s" % value for value in given]
         text_of = dict(zip(given, shown))
         _add_data_labels(text_of, present)
-    return Text(_as_text(gold, text_of), _as_text(pred, text_of), shown,
+    return Text(_as_text(gold_distinct, text_of), _as_text(pred_distinct, text_of), shown,
                 [text_of[value] for value in order])
 
 
