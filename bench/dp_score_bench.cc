@@ -44,6 +44,16 @@ const BenchFiles& bench_files() {
   return files;
 }
 
+// What both benchmarks report besides the time: the rate, the scores and the peak memory.
+void report_scores(benchmark::State& state, const nlpeval::DpResult& result) {
+  state.counters["tokens/s"] =
+      benchmark::Counter(static_cast<double>(kTokens) * static_cast<double>(state.iterations()),
+                         benchmark::Counter::kIsRate);
+  state.counters["UAS"] = result.UAS;
+  state.counters["LAS"] = result.LAS;
+  state.counters["peak_MB"] = nlpeval::bench::peak_megabytes();
+}
+
 void BM_DpScoreFiles(benchmark::State& state) {
   const BenchFiles& files = bench_files();
   auto bytes = static_cast<int64_t>(std::filesystem::file_size(files.gold) +
@@ -54,12 +64,7 @@ void BM_DpScoreFiles(benchmark::State& state) {
     benchmark::DoNotOptimize(result);
   }
   state.SetBytesProcessed(bytes * state.iterations());
-  state.counters["tokens/s"] =
-      benchmark::Counter(static_cast<double>(kTokens) * static_cast<double>(state.iterations()),
-                         benchmark::Counter::kIsRate);
-  state.counters["UAS"] = result.UAS;
-  state.counters["LAS"] = result.LAS;
-  state.counters["peak_MB"] = nlpeval::bench::peak_megabytes();
+  report_scores(state, result);
 }
 
 void BM_DpScore(benchmark::State& state) {
@@ -70,12 +75,7 @@ void BM_DpScore(benchmark::State& state) {
     result = nlpeval::dp_score(y_true, y_pred, false);
     benchmark::DoNotOptimize(result);
   }
-  state.counters["tokens/s"] =
-      benchmark::Counter(static_cast<double>(kTokens) * static_cast<double>(state.iterations()),
-                         benchmark::Counter::kIsRate);
-  state.counters["UAS"] = result.UAS;
-  state.counters["LAS"] = result.LAS;
-  state.counters["peak_MB"] = nlpeval::bench::peak_megabytes();
+  report_scores(state, result);
 }
 
 void BM_ReadConll(benchmark::State& state) {

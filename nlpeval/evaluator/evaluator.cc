@@ -319,40 +319,55 @@ SourceOpener opener_of(RecordBatchSource source) {
   return [source = std::move(source)]() { return source; };
 }
 
-// A record task on two JSON Lines files, read, validated, mapped and mined in one pass that
-// holds a few chunks of each file at a time. Errors come in the order of reading both files
-// whole, then reading the entity counts, then validating (see StreamedPairs).
-ScoreResult evaluate_record_files(std::string_view type_, const std::string& true_file,
-                                  const std::string& pred_file, const EvaluateOptions& options) {
+// A record task on two streams of records (files, or lists given batch by batch), read,
+// validated, mapped and mined in one pass that holds a few batches of each at a time.
+// `walk(validate_gold, validate_pred, held_error, visits_vouch, ahead_keys)` makes the
+// StreamedPairs over them. Errors come in the order of reading both whole, then reading the
+// entity counts, then validating (see StreamedPairs).
+template <typename MakeWalk>
+ScoreResult score_streams(std::string_view type_, const EvaluateOptions& options,
+                          const MakeWalk& walk) {
   std::optional<EntityCount> entity2count;
   const std::exception_ptr entity_count_error = read_entity_counts(options, entity2count);
   // Where the mapper checks all that the format asks, only records it did not map are
   // validated; a schema of the caller's may ask more.
   const MapperTrust trust = mapper_trust(type_);
-  const StreamedPairs pairs(true_file, pred_file, batch_validator(options.schema, type_, "gold"),
-                            batch_validator(options.schema, type_, "prediction"),
-                            entity_count_error, JsonLinesStream::kDefaultChunkBytes,
-                            trust.checks_format && !has_schema(options.schema), trust.ahead_keys);
-  // An unknown type is reported after what is wrong with the files, as when they were read
-  // first: the files are walked through without visiting instances.
+  const StreamedPairs pairs = walk(batch_validator(options.schema, type_, "gold"),
+                                   batch_validator(options.schema, type_, "prediction"),
+                                   entity_count_error,
+                                   trust.checks_format && !has_schema(options.schema),
+                                   trust.ahead_keys);
+  // An unknown type is reported after what is wrong with the streams, as when they were read
+  // first: they are walked through without visiting instances.
   if (!is_record_task(type_)) pairs.for_each([](const Record&, const Record&, size_t) {});
   return score_records(type_, pairs, options, entity2count);
 }
 
-// A record task on two lists given batch by batch, walked as two files are: the errors are
-// those of `evaluate` on the whole lists (see StreamedPairs).
+ScoreResult evaluate_record_files(std::string_view type_, const std::string& true_file,
+                                  const std::string& pred_file, const EvaluateOptions& options) {
+  return score_streams(type_, options,
+                       [&](BatchValidator gold, BatchValidator pred, std::exception_ptr held,
+                           bool vouch, std::optional<TagKeys> ahead_keys) {
+                         return StreamedPairs(true_file, pred_file, std::move(gold),
+                                              std::move(pred), std::move(held),
+                                              JsonLinesStream::kDefaultChunkBytes, vouch,
+                                              ahead_keys);
+                       });
+}
+
+// The same for two lists given batch by batch: the errors are those of `evaluate` on the
+// whole lists.
 ScoreResult evaluate_record_batches(std::string_view type_, RecordBatchSource true_batches,
                                     RecordBatchSource pred_batches,
                                     const EvaluateOptions& options) {
-  std::optional<EntityCount> entity2count;
-  const std::exception_ptr entity_count_error = read_entity_counts(options, entity2count);
-  const MapperTrust trust = mapper_trust(type_);
-  const StreamedPairs pairs(opener_of(std::move(true_batches)), opener_of(std::move(pred_batches)),
-                            batch_validator(options.schema, type_, "gold"),
-                            batch_validator(options.schema, type_, "prediction"),
-                            entity_count_error,
-                            trust.checks_format && !has_schema(options.schema), trust.ahead_keys);
-  return score_records(type_, pairs, options, entity2count);
+  return score_streams(type_, options,
+                       [&](BatchValidator gold, BatchValidator pred, std::exception_ptr held,
+                           bool vouch, std::optional<TagKeys> ahead_keys) {
+                         return StreamedPairs(opener_of(std::move(true_batches)),
+                                              opener_of(std::move(pred_batches)), std::move(gold),
+                                              std::move(pred), std::move(held), vouch,
+                                              ahead_keys);
+                       });
 }
 
 }  // namespace

@@ -105,7 +105,7 @@ class LabelIdCounter {
   explicit LabelIdCounter(bool keep_pairs = false) : keep_pairs_(keep_pairs) {}
 
   void add(uint32_t gold, uint32_t predicted) {
-    if (std::max(gold, predicted) >= truth_.size()) grow(std::max(gold, predicted));
+    if (const uint32_t top = std::max(gold, predicted); top >= truth_.size()) grow(top);
     see(gold);
     see(predicted);
     ++truth_[gold];

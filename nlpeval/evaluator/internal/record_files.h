@@ -154,15 +154,11 @@ class StreamedPairs {
                 BatchValidator validate_pred, std::exception_ptr held_error = nullptr,
                 size_t chunk_bytes = JsonLinesStream::kDefaultChunkBytes, bool visits_vouch = false,
                 std::optional<TagKeys> ahead_keys = std::nullopt)
-      : open_gold_(json_lines_opener(true_file, chunk_bytes)),
-        open_pred_(json_lines_opener(pred_file, chunk_bytes)),
-        files_(FileNames{std::move(true_file), std::move(pred_file)}),
-        validate_gold_(std::move(validate_gold)),
-        validate_pred_(std::move(validate_pred)),
-        held_error_(std::move(held_error)),
-        validation_(visits_vouch ? CheckedStream::Validation::unvouched
-                                 : CheckedStream::Validation::as_read),
-        ahead_keys_(ahead_keys) {}
+      : StreamedPairs(json_lines_opener(true_file, chunk_bytes),
+                      json_lines_opener(pred_file, chunk_bytes), std::move(validate_gold),
+                      std::move(validate_pred), std::move(held_error), visits_vouch, ahead_keys) {
+    files_ = FileNames{std::move(true_file), std::move(pred_file)};
+  }
 
   StreamedPairs(SourceOpener open_gold, SourceOpener open_pred, BatchValidator validate_gold,
                 BatchValidator validate_pred, std::exception_ptr held_error, bool visits_vouch,
