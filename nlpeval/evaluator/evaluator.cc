@@ -11,6 +11,8 @@
 #include "nlpeval/evaluator/badcase_sheet.h"
 #include "nlpeval/evaluator/evaluates/cws_score.h"
 #include "nlpeval/evaluator/evaluates/dp_score_files.h"
+#include "nlpeval/evaluator/evaluates/internal/dp_counter.h"
+#include "nlpeval/evaluator/internal/task_counts.h"
 #include "nlpeval/evaluator/evaluates/label_na_score.h"
 #include "nlpeval/evaluator/evaluates/label_score.h"
 #include "nlpeval/evaluator/evaluates/srl_evaluate.h"
@@ -41,11 +43,15 @@ bool wants_badcase(const EvaluateOptions& options) {
   return options.badcase_file.has_value() && !options.badcase_file->empty();
 }
 
+void add_counts_if_asked(std::string_view type_, const EvaluateOptions& options,
+                         CountedRun counted);
+
 // Props are scored by the CoNLL-2005 scorer; the result is its text. A badcase file still goes
 // through generate_badcase, which has no columns for it, after the text was printed.
 std::string evaluate_srl(std::string_view type_, const SrlResult& scored,
                          const EvaluateOptions& options) {
   std::string result = scored.to_string();
+  add_counts_if_asked(type_, options, {scored, scored.sentences});
   if (options.do_print) std::cout << result << '\n';
   if (scored.sentences == 0) warn(options.on_warning, std::string(kNoInstance));
   if (wants_badcase(options)) {
@@ -66,40 +72,15 @@ const TaskDescriptor* task_taking(std::string_view type_, TaskInput input) {
   return task != nullptr && task->input == input ? task : nullptr;
 }
 
-// How the mapped instances of a record task are scored.
-Scoring scoring_for(std::string_view type_) {
-  const TaskDescriptor* task = task_taking(type_, TaskInput::records);
-  if (task == nullptr) throw_unscorable(type_);
-  return task->scoring;
-}
-
-// Scores what a mapper produced: each kind (tag sequences, flat labels, word spans) goes to
-// the scoring function that takes it.
-// Tag sequences ("ner", "event", "pos") are counted while they are mapped and arrive here as
-// chunk counts.
-ScoreResult score_mapped(std::string_view type_, CountedInstances counted,
-                         const EvaluateOptions& options) {
-  if (scoring_for(type_) != Scoring::tag_chunks) throw_unscorable(type_);
-  ScoreResult score = label_score(std::move(counted.chunks), options.evaluate_labels);
-  score.collisions = counted.collisions;
-  return score;
-}
-
-// Flat labels ("relation", "attribute"), counted as ids of `vocabulary` while they were mapped.
-ScoreResult score_mapped(std::string_view type_, const TagVocabulary& vocabulary,
-                         const metrics::LabelIdCounter& counted, const EvaluateOptions& options) {
-  if (scoring_for(type_) != Scoring::flat_labels) throw_unscorable(type_);
-  return label_na_score_counted(vocabulary, counted, options.do_na, options.do_plot);
-}
-
 bool wants_plot(const EvaluateOptions& options) {
   return options.do_plot.has_value() && !options.do_plot->empty();
 }
 
-// Word spans ("cws") are counted while they are mapped and arrive here as word counts.
-ScoreResult score_mapped(std::string_view type_, const CwsCounts& counts) {
-  if (scoring_for(type_) != Scoring::word_spans) throw_unscorable(type_);
-  return cws_score(counts);
+// What the scores of counts take from the options.
+CountScoring count_scoring(const EvaluateOptions& options) {
+  return {.do_na = options.do_na,
+          .evaluate_labels = options.evaluate_labels,
+          .do_plot = options.do_plot};
 }
 
 // CoNLL lines passed as records must be strings.
@@ -159,6 +140,53 @@ void warn_of_record_scores(std::string_view type_, const ScoreResult& score, int
   if (score.collisions.any()) warn(on_warning, describe_collisions(type_, score.collisions));
 }
 
+// The instance loop of a record task: walks the pairs, counts what its mapper makes of each
+// instance and gives its miner's badcase records to `keep` when `mine` is true.
+template <InstancePairs Pairs>
+TaskCounts count_records(std::string_view type_, const Pairs& pairs,
+                         const EvaluateOptions& options,
+                         const std::optional<EntityCount>& entity2count, bool mine,
+                         const BadcaseSink& keep) {
+  Instrument instrument;  // throws KeyError for a type it does not know
+  Generator badcase_generator = instrument.get_generator(type_);
+  Convertor convertor = instrument.get_convertor(type_);
+  const TaskDescriptor* task = task_taking(type_, TaskInput::records);
+  if (task == nullptr) throw_unscorable(type_);
+  return std::visit(
+      [&]<typename Mapper, typename Miner>(const Mapper* mapper, const Miner* miner) -> TaskCounts {
+        static_assert(TagMapper<Mapper> || LabelMapper<Mapper> || SpanMapper<Mapper>,
+                      "a registered mapper writes tag or label ids or word spans");
+        if constexpr (TagMapper<Mapper>) {
+          if (task->scoring != Scoring::tag_chunks) throw_unscorable(type_);
+          return count_instances(*mapper, *miner, pairs, mine, entity2count,
+                                 options.evaluate_labels, keep, options.first_index);
+        } else if constexpr (SpanMapper<Mapper>) {
+          if (task->scoring != Scoring::word_spans) throw_unscorable(type_);
+          return count_spans(*mapper, *miner, pairs, mine, entity2count, options.evaluate_labels,
+                             keep, options.first_index);
+        } else {
+          if (task->scoring != Scoring::flat_labels) throw_unscorable(type_);
+          TagVocabulary vocabulary;
+          FlatLabelCounts counted{{}, metrics::LabelIdCounter(wants_plot(options))};
+          count_labels(*mapper, *miner, pairs, mine, entity2count, options.evaluate_labels, keep,
+                       vocabulary, counted.counter, options.first_index);
+          counted.names.reserve(vocabulary.size());
+          for (TagId id = 0; id < vocabulary.size(); ++id) {
+            counted.names.emplace_back(vocabulary.tag(id));
+          }
+          return counted;
+        }
+      },
+      convertor, badcase_generator);
+}
+
+// Hands the counts of a run to the Evaluation the caller asked them for.
+void add_counts_if_asked(std::string_view type_, const EvaluateOptions& options,
+                         CountedRun counted) {
+  if (options.add_counts_to == nullptr) return;
+  add_counted(*options.add_counts_to, type_, std::move(counted), count_scoring(options));
+}
+
 // Registry, the instance loop, scoring, printing and the spreadsheet of a record task. The
 // records are validated before they are walked (in memory) or as they are read (from files).
 // The spreadsheet takes the badcase records as they are mined and is written last.
@@ -166,9 +194,6 @@ template <InstancePairs Pairs>
 ScoreResult score_records(std::string_view type_, const Pairs& walked_pairs,
                           const EvaluateOptions& options,
                           const std::optional<EntityCount>& entity2count) {
-  Instrument instrument;
-  Generator badcase_generator = instrument.get_generator(type_);
-  Convertor convertor = instrument.get_convertor(type_);
   std::optional<BadcaseSheet> sheet;
   if (wants_badcase(options)) {
     sheet.emplace(type_, *options.badcase_file, options.is_merge,
@@ -177,28 +202,11 @@ ScoreResult score_records(std::string_view type_, const Pairs& walked_pairs,
   const BadcaseSink keep = [&](Label2PredData&& record) { sheet->add(std::move(record)); };
   ProgressReporter reporter(options.on_progress, sheet ? &*sheet : nullptr);
   const ReportingPairs<Pairs> pairs(walked_pairs, reporter);
-  ScoreResult score = std::visit(
-      [&]<typename Mapper, typename Miner>(const Mapper* mapper, const Miner* miner) {
-        static_assert(TagMapper<Mapper> || LabelMapper<Mapper> || SpanMapper<Mapper>,
-                      "a registered mapper writes tag or label ids or word spans");
-        if constexpr (TagMapper<Mapper>) {
-          return score_mapped(type_,
-                              count_instances(*mapper, *miner, pairs, sheet.has_value(),
-                                              entity2count, options.evaluate_labels, keep),
-                              options);
-        } else if constexpr (SpanMapper<Mapper>) {
-          return score_mapped(type_, count_spans(*mapper, *miner, pairs, sheet.has_value(),
-                                                 entity2count, options.evaluate_labels, keep));
-        } else {
-          TagVocabulary vocabulary;
-          metrics::LabelIdCounter counted(wants_plot(options));
-          count_labels(*mapper, *miner, pairs, sheet.has_value(), entity2count,
-                       options.evaluate_labels, keep, vocabulary, counted);
-          return score_mapped(type_, vocabulary, counted, options);
-        }
-      },
-      convertor, badcase_generator);
+  TaskCounts counts =
+      count_records(type_, pairs, options, entity2count, sheet.has_value(), keep);
+  ScoreResult score = std::get<ScoreResult>(score_counts(type_, counts, count_scoring(options)));
   reporter.tell(Progress::Phase::scored);
+  add_counts_if_asked(type_, options, {std::move(counts), reporter.instances()});
   if (options.do_print) print_evaluate(score);
   warn_of_record_scores(type_, score, reporter.instances(), options.on_warning);
   if (sheet) {
@@ -219,7 +227,9 @@ EvaluateOptions to_evaluate_options(const EvaluateFileOptions& file_options) {
                          .entity_count_file = file_options.entity_count_file,
                          .is_merge = file_options.is_merge,
                          .on_progress = file_options.on_progress,
-                         .on_warning = file_options.on_warning};
+                         .on_warning = file_options.on_warning,
+                         .first_index = file_options.first_index,
+                         .add_counts_to = file_options.add_counts_to};
 }
 
 // JSON truth: null, false, 0, "" and empty containers are false.
@@ -322,11 +332,11 @@ SourceOpener opener_of(RecordBatchSource source) {
 // A record task on two streams of records (files, or lists given batch by batch), read,
 // validated, mapped and mined in one pass that holds a few batches of each at a time.
 // `walk(validate_gold, validate_pred, held_error, visits_vouch, ahead_keys)` makes the
-// StreamedPairs over them. Errors come in the order of reading both whole, then reading the
-// entity counts, then validating (see StreamedPairs).
-template <typename MakeWalk>
-ScoreResult score_streams(std::string_view type_, const EvaluateOptions& options,
-                          const MakeWalk& walk) {
+// StreamedPairs over them; `finish(pairs, entity2count)` walks them. Errors come in the order
+// of reading both whole, then reading the entity counts, then validating (see StreamedPairs).
+template <typename MakeWalk, typename Finish>
+auto walk_streams(std::string_view type_, const EvaluateOptions& options, const MakeWalk& walk,
+                  const Finish& finish) {
   std::optional<EntityCount> entity2count;
   const std::exception_ptr entity_count_error = read_entity_counts(options, entity2count);
   // Where the mapper checks all that the format asks, only records it did not map are
@@ -340,19 +350,28 @@ ScoreResult score_streams(std::string_view type_, const EvaluateOptions& options
   // An unknown type is reported after what is wrong with the streams, as when they were read
   // first: they are walked through without visiting instances.
   if (!is_record_task(type_)) pairs.for_each([](const Record&, const Record&, size_t) {});
-  return score_records(type_, pairs, options, entity2count);
+  return finish(pairs, entity2count);
+}
+
+// The StreamedPairs over two JSON Lines files.
+auto file_walk(const std::string& true_file, const std::string& pred_file) {
+  return [&](BatchValidator gold, BatchValidator pred, std::exception_ptr held, bool vouch,
+             std::optional<TagKeys> ahead_keys) {
+    return StreamedPairs(true_file, pred_file, std::move(gold), std::move(pred), std::move(held),
+                         JsonLinesStream::kDefaultChunkBytes, vouch, ahead_keys);
+  };
+}
+
+auto score_with(std::string_view type_, const EvaluateOptions& options) {
+  return [type_, &options](const StreamedPairs& pairs,
+                           const std::optional<EntityCount>& entity2count) {
+    return score_records(type_, pairs, options, entity2count);
+  };
 }
 
 ScoreResult evaluate_record_files(std::string_view type_, const std::string& true_file,
                                   const std::string& pred_file, const EvaluateOptions& options) {
-  return score_streams(type_, options,
-                       [&](BatchValidator gold, BatchValidator pred, std::exception_ptr held,
-                           bool vouch, std::optional<TagKeys> ahead_keys) {
-                         return StreamedPairs(true_file, pred_file, std::move(gold),
-                                              std::move(pred), std::move(held),
-                                              JsonLinesStream::kDefaultChunkBytes, vouch,
-                                              ahead_keys);
-                       });
+  return walk_streams(type_, options, file_walk(true_file, pred_file), score_with(type_, options));
 }
 
 // The same for two lists given batch by batch: the errors are those of `evaluate` on the
@@ -360,14 +379,31 @@ ScoreResult evaluate_record_files(std::string_view type_, const std::string& tru
 ScoreResult evaluate_record_batches(std::string_view type_, RecordBatchSource true_batches,
                                     RecordBatchSource pred_batches,
                                     const EvaluateOptions& options) {
-  return score_streams(type_, options,
-                       [&](BatchValidator gold, BatchValidator pred, std::exception_ptr held,
-                           bool vouch, std::optional<TagKeys> ahead_keys) {
-                         return StreamedPairs(opener_of(std::move(true_batches)),
-                                              opener_of(std::move(pred_batches)), std::move(gold),
-                                              std::move(pred), std::move(held), vouch,
-                                              ahead_keys);
-                       });
+  return walk_streams(
+      type_, options,
+      [&](BatchValidator gold, BatchValidator pred, std::exception_ptr held, bool vouch,
+          std::optional<TagKeys> ahead_keys) {
+        return StreamedPairs(opener_of(std::move(true_batches)),
+                             opener_of(std::move(pred_batches)), std::move(gold), std::move(pred),
+                             std::move(held), vouch, ahead_keys);
+      },
+      score_with(type_, options));
+}
+
+// The instance loop of score_records with nothing printed, mined or told.
+template <InstancePairs Pairs>
+CountedRun count_quietly(std::string_view type_, const Pairs& walked_pairs,
+                         const EvaluateOptions& options) {
+  ProgressReporter reporter(options.on_progress, nullptr);
+  const ReportingPairs<Pairs> pairs(walked_pairs, reporter);
+  TaskCounts counts = count_records(type_, pairs, options, std::nullopt, false, {});
+  return {std::move(counts), reporter.instances()};
+}
+
+EvaluateOptions counting_options(const CountScoring& scoring) {
+  return {.do_print = false,
+          .do_na = scoring.do_na,
+          .evaluate_labels = scoring.evaluate_labels};
 }
 
 }  // namespace
@@ -414,7 +450,10 @@ EvaluateResult evaluate(std::string_view type_, const ConllLines& true_list,
                     "', got CoNLL lines (only \"" + takers + "\" takes them)");
   }
   entity_counts_if_named(options);  // read and checked for every type, used by "ner" alone
-  DpResult result = dp_score(true_list, pred_list, options.do_print);
+  dp::Counter counter = dp::count_lines(true_list, pred_list);
+  DpResult result = counter.result();
+  if (options.do_print) std::cout << dp::format_table(result);
+  add_counts_if_asked(type_, options, {std::move(counter), static_cast<int64_t>(true_list.size())});
   if (true_list.empty() && pred_list.empty()) warn(options.on_warning, std::string(kNoInstance));
   write_dp_badcase_if_asked(type_, options);
   return result;
@@ -427,16 +466,20 @@ EvaluateResult evaluate_file(std::string_view type_, const std::string& true_fil
   ProgressReporter reporter(options.on_progress, nullptr);
   if (task_taking(type_, TaskInput::conll_lines)) {
     const EvaluateOptions conll_options = to_evaluate_options(options);
-    DpFileScore score = dp_score_files(
-        true_file, pred_file, conll_options.do_print,
+    dp::CountedFiles counted = dp::count_files(
+        true_file, pred_file,
         {.on_lines = [&](size_t lines) { reporter.file_read(lines); },
          // read and checked for every type, used by "ner" alone
          .on_read = [&] { entity_counts_if_named(conll_options); }});
-    if (score.true_lines == 0 && score.pred_lines == 0) {
+    DpResult result = counted.counter.result();
+    if (conll_options.do_print) std::cout << dp::format_table(result);
+    add_counts_if_asked(type_, conll_options, {std::move(counted.counter),
+                                        static_cast<int64_t>(counted.true_lines)});
+    if (counted.true_lines == 0 && counted.pred_lines == 0) {
       warn(conll_options.on_warning, std::string(kNoInstance));
     }
     write_dp_badcase_if_asked(type_, conll_options);
-    return std::move(score.result);
+    return result;
   }
   if (task_taking(type_, TaskInput::props)) {
     // Read and scored in one pass; the caller hears of each batch of sentence pairs.
@@ -463,6 +506,47 @@ void validate(const std::optional<nlohmann::ordered_json>& schema, const Records
   if (true_list.size() != pred_list.size()) {
     throw ValueError("prediction_file and label_file has unequal");
   }
+}
+
+CountedRun count_lists(std::string_view type_, const Records& true_list,
+                       const Records& pred_list, const CountScoring& scoring) {
+  if (task_taking(type_, TaskInput::conll_lines)) {
+    return count_lists(type_, lines_of(true_list, "true_list"), lines_of(pred_list, "pred_list"));
+  }
+  if (task_taking(type_, TaskInput::props)) {
+    SrlResult counted = srl_evaluate(true_list, pred_list);
+    const int64_t sentences = counted.sentences;
+    return {std::move(counted), sentences};
+  }
+  validate(std::nullopt, true_list, pred_list, type_);
+  return count_quietly(type_, ListedPairs(true_list, pred_list), counting_options(scoring));
+}
+
+CountedRun count_lists(std::string_view type_, const ConllLines& true_list,
+                       const ConllLines& pred_list) {
+  if (!task_taking(type_, TaskInput::conll_lines)) {
+    throw TypeError("true_list: expected a list of records for type '" + std::string(type_) +
+                    "', got CoNLL lines");
+  }
+  return {dp::count_lines(true_list, pred_list), static_cast<int64_t>(true_list.size())};
+}
+
+CountedRun count_files(std::string_view type_, const std::string& true_file,
+                       const std::string& pred_file, const CountScoring& scoring) {
+  if (task_taking(type_, TaskInput::conll_lines)) {
+    dp::CountedFiles counted = dp::count_files(true_file, pred_file, {});
+    return {std::move(counted.counter), static_cast<int64_t>(counted.true_lines)};
+  }
+  if (task_taking(type_, TaskInput::props)) {
+    SrlResult counted = srl_evaluate_files(true_file, pred_file).value();
+    const int64_t sentences = counted.sentences;
+    return {std::move(counted), sentences};
+  }
+  const EvaluateOptions options = counting_options(scoring);
+  return walk_streams(type_, options, file_walk(true_file, pred_file),
+                      [&](const StreamedPairs& pairs, const std::optional<EntityCount>&) {
+                        return count_quietly(type_, pairs, options);
+                      });
 }
 
 void generate_badcase(std::string_view type_, const std::vector<Label2PredData>& label2preddataset,

@@ -26,6 +26,8 @@
 
 namespace nlpeval {
 
+class Evaluation;  // evaluation.h
+
 // Entity text -> count, from an entity-count file.
 using EntityCount = std::unordered_map<std::string, int64_t>;
 
@@ -49,6 +51,13 @@ struct EvaluateOptions {
   bool is_merge = true;          // merge the cells of one instance in the spreadsheet
   ProgressCallback on_progress;  // told how far the work is; may stop it (see progress.h)
   WarningCallback on_warning;    // told what the scores cannot show, after they are printed
+  // Instances before these in a larger set (a shard): the spreadsheet numbers instances from
+  // first_index + 1.
+  int64_t first_index = 0;
+  // When set, the counts the scores were made of are also added to this evaluation (of the
+  // same task and scoring options, see evaluation.h) once the scores are made: a state saved
+  // without a second pass.
+  Evaluation* add_counts_to = nullptr;
 };
 
 // Options of `evaluate_file`: the same, but `schema` comes before `evaluate_labels`.
@@ -63,6 +72,8 @@ struct EvaluateFileOptions {
   bool is_merge = true;
   ProgressCallback on_progress;
   WarningCallback on_warning;
+  int64_t first_index = 0;
+  Evaluation* add_counts_to = nullptr;
 };
 
 // Scores predicted against gold instances of one task type; position i of both lists is the

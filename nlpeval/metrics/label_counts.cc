@@ -55,6 +55,32 @@ void LabelIdCounter::grow(uint32_t id) {
   seen_.resize(size);
 }
 
+void LabelIdCounter::add_counts(uint32_t id, int64_t truth, int64_t pred, int64_t tp) {
+  if (id >= truth_.size()) grow(id);
+  see(id);
+  truth_[id] += truth;
+  pred_[id] += pred;
+  tp_[id] += tp;
+}
+
+void LabelIdCounter::add_positions(size_t positions, int64_t agreements) {
+  positions_ += positions;
+  agreements_ += agreements;
+}
+
+void LabelIdCounter::merge(const LabelIdCounter& other, std::span<const uint32_t> ids) {
+  for (uint32_t id : other.order_) {
+    add_counts(ids[id], other.truth_[id], other.pred_[id], other.tp_[id]);
+  }
+  add_positions(other.positions_, other.agreements_);
+  if (!keep_pairs_) return;
+  for (const auto& [key, count] : other.pair_counts_) {
+    const uint64_t gold = ids[key >> 32];
+    const uint64_t predicted = ids[static_cast<uint32_t>(key)];
+    pair_counts_[gold << 32 | predicted] += count;
+  }
+}
+
 std::vector<LabelIdCounter::Pair> LabelIdCounter::pairs() const {
   std::vector<Pair> pairs;
   pairs.reserve(pair_counts_.size());

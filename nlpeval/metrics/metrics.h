@@ -128,6 +128,15 @@ class LabelIdCounter {
   // The pairs met (none unless kept), in no particular order.
   std::vector<Pair> pairs() const;
 
+  // Adds what another counter counted, its id k being `ids[k]` here: as if this counter had
+  // also been given the other's positions after its own. Its ids keep the other's order of
+  // first sight after this one's.
+  void merge(const LabelIdCounter& other, std::span<const uint32_t> ids);
+
+  // Adds counts of `id` read back from a saved tally, and positions and agreements.
+  void add_counts(uint32_t id, int64_t truth, int64_t pred, int64_t tp);
+  void add_positions(size_t positions, int64_t agreements);
+
  private:
   void grow(uint32_t id);
   void see(uint32_t id) {

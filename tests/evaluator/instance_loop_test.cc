@@ -41,7 +41,7 @@ Mapped map_instances(const Miner& miner, const ListedPairs& pairs, bool mine,
   TagIdSequence gold;
   TagIdSequence pred;
   BioTagger tagger;
-  walk_instances(miner, pairs, mine, {entity2count, evaluate_labels, tagger}, keep,
+  walk_instances(miner, pairs, mine, {entity2count, evaluate_labels, tagger}, keep, 0,
                  [&](const Record& label, const Record& prediction, int64_t index) {
                    IndexMapper().convert_labels(label, prediction, index, vocabulary, gold, pred);
                  });

@@ -88,6 +88,22 @@ bool Counter::count(std::string_view gold, const std::string_view* pred, size_t 
   return true;
 }
 
+void Counter::add_hits(std::string_view label, const Hits& hits) {
+  Hits& counted = table_.hits_of(label, 0);
+  counted.support += hits.support;
+  counted.unlabelled += hits.unlabelled;
+  counted.labelled += hits.labelled;
+  total_.support += hits.support;
+  total_.unlabelled += hits.unlabelled;
+  total_.labelled += hits.labelled;
+}
+
+void Counter::merge(const Counter& other) {
+  for (size_t slot = 0; slot < other.table_.size(); ++slot) {
+    add_hits(other.table_.label(slot), other.table_.hits(slot));
+  }
+}
+
 DpResult Counter::result() const {
   DpResult result{ratio(total_.unlabelled, total_.support),
                   ratio(total_.labelled, total_.support),

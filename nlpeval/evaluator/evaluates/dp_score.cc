@@ -68,7 +68,7 @@ std::string_view get_dep(std::string_view token) {
   return tail.field(3);
 }
 
-DpResult dp_score(const ConllLines& y_true, const ConllLines& y_pred, bool do_print) {
+dp::Counter dp::count_lines(const ConllLines& y_true, const ConllLines& y_pred) {
   dp::Counter counter;
   for (size_t i = 0; i < y_true.size(); ++i) {
     const std::string_view pred = i < y_pred.size() ? std::string_view(y_pred[i]) : "";
@@ -76,7 +76,11 @@ DpResult dp_score(const ConllLines& y_true, const ConllLines& y_pred, bool do_pr
       throw IndexError(dp::missing_line_message(i, y_true.size(), y_pred.size()));
     }
   }
-  DpResult result = counter.result();
+  return counter;
+}
+
+DpResult dp_score(const ConllLines& y_true, const ConllLines& y_pred, bool do_print) {
+  DpResult result = dp::count_lines(y_true, y_pred).result();
   if (do_print) std::cout << dp::format_table(result);
   return result;
 }

@@ -32,7 +32,7 @@ class SteppedScoring {
     }
   }
 
-  DpFileScore run(bool do_print) {
+  dp::CountedFiles run() && {
     walk_gold();
     while (pred_state_ == PredState::reading) read_pred();
     if (pred_error_) std::rethrow_exception(pred_error_);
@@ -41,9 +41,7 @@ class SteppedScoring {
     if (missing_at_) {
       throw IndexError(dp::missing_line_message(*missing_at_, gold_.lines(), pred_->lines()));
     }
-    DpFileScore score{counter_.result(), gold_.lines(), pred_->lines()};
-    if (do_print) std::cout << dp::format_table(score.result);
-    return score;
+    return {std::move(counter_), gold_.lines(), pred_->lines()};
   }
 
  private:
@@ -132,9 +130,17 @@ class SteppedScoring {
 
 }  // namespace
 
+dp::CountedFiles dp::count_files(const std::string& true_file, const std::string& pred_file,
+                                 const DpFileCalls& calls) {
+  return SteppedScoring(true_file, pred_file, calls).run();
+}
+
 DpFileScore dp_score_files(const std::string& true_file, const std::string& pred_file,
                            bool do_print, const DpFileCalls& calls) {
-  return SteppedScoring(true_file, pred_file, calls).run(do_print);
+  const dp::CountedFiles counted = dp::count_files(true_file, pred_file, calls);
+  DpFileScore score{counted.counter.result(), counted.true_lines, counted.pred_lines};
+  if (do_print) std::cout << dp::format_table(score.result);
+  return score;
 }
 
 }  // namespace nlpeval

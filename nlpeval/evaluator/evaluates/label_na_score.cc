@@ -70,6 +70,12 @@ ScoreResult label_na_score_counted(const TagVocabulary& vocabulary,
   std::vector<std::string_view> names;
   names.reserve(vocabulary.size());
   for (TagId id = 0; id < vocabulary.size(); ++id) names.push_back(vocabulary.tag(id));
+  return label_na_score_counted(names, counted, do_na, do_plot);
+}
+
+ScoreResult label_na_score_counted(std::span<const std::string_view> names,
+                                   const metrics::LabelIdCounter& counted, bool do_na,
+                                   const std::optional<std::string>& do_plot) {
   return score_tally(metrics::LabelTally(names, counted), do_na, do_plot,
                      [&](const std::vector<std::string>& columns, const std::string& file) {
                        metrics::plot_counted_confusion_matrix(names, counted.pairs(), columns,

@@ -5,6 +5,7 @@
 // element, with "na" and "na(e1,e2)" standing for no relation.
 
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -34,6 +35,11 @@ ScoreResult label_na_score(const std::vector<std::string>& y_true,
 // The same over labels given as ids of `vocabulary` and counted as they came: the lists are
 // never kept. A picture needs the counter to have kept its pairs.
 ScoreResult label_na_score_counted(const TagVocabulary& vocabulary,
+                                   const metrics::LabelIdCounter& counted, bool do_na,
+                                   const std::optional<std::string>& do_plot);
+
+// The same with `names[id]` naming each id.
+ScoreResult label_na_score_counted(std::span<const std::string_view> names,
                                    const metrics::LabelIdCounter& counted, bool do_na,
                                    const std::optional<std::string>& do_plot);
 

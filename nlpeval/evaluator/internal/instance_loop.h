@@ -26,6 +26,7 @@
 #include "nlpeval/core/word_span.h"
 #include "nlpeval/evaluator/badcase/types.h"
 #include "nlpeval/evaluator/evaluates/cws_score.h"
+#include "nlpeval/evaluator/internal/task_counts.h"
 #include "nlpeval/metrics/metrics.h"
 #include "nlpeval/metrics/sequence_metrics.h"
 
@@ -74,11 +75,11 @@ class ListedPairs {
 
 // Walks gold and predicted instances in step: map_instance(label, prediction, index) gets the
 // 0-based position, and what else the pairs pass about an instance (AheadTags, say) when it
-// takes that; then, when `mine` is true, the miner gets the 1-based instance number and
-// `keep` its records that have a Desc.
+// takes that; then, when `mine` is true, the miner gets the 1-based instance number, counted
+// from `first_index` instances before these, and `keep` its records that have a Desc.
 template <typename Miner, InstancePairs Pairs, typename MapInstance>
 void walk_instances(const Miner& badcase_generator, const Pairs& pairs, bool mine,
-                    const MiningContext& context, const BadcaseSink& keep,
+                    const MiningContext& context, const BadcaseSink& keep, int64_t first_index,
                     MapInstance&& map_instance) {
   pairs.for_each(
       [&](const Record& label, const Record& prediction, size_t index, const auto&... more) {
@@ -90,7 +91,8 @@ void walk_instances(const Miner& badcase_generator, const Pairs& pairs, bool min
         }
         if (!mine) return;
         Label2PredData found = mine_instance(badcase_generator, label, prediction,
-                                             static_cast<int64_t>(index) + 1, context);
+                                             first_index + static_cast<int64_t>(index) + 1,
+                                             context);
         if (!found.desc.empty()) keep(std::move(found));
       });
 }
@@ -120,12 +122,6 @@ void map_tagged_ahead(const Mapper& convertor, const Record& label, const Record
   convertor.convert_tags(label, prediction, index, tagger, tags);
 }
 
-// What count_instances counts: the chunks, and the elements tagging could not keep whole.
-struct CountedInstances {
-  std::vector<metrics::seq::TypeCounts> chunks;
-  TagCollisions collisions;
-};
-
 // The road of the tag-sequence tasks: what the mapper's convert and count_chunks would give, but
 // each instance's tags are counted as they come and dropped, so the data set's sequences are
 // never all in memory. A scoring error is raised after the loop, as if the sequences had
@@ -136,7 +132,8 @@ template <TagMapper Mapper, typename Miner, InstancePairs Pairs>
 CountedInstances count_instances(
     const Mapper& convertor, const Miner& badcase_generator, const Pairs& pairs, bool mine,
     const std::optional<std::unordered_map<std::string, int64_t>>& entity2count,
-    const std::optional<std::vector<std::string>>& evaluate_labels, const BadcaseSink& keep) {
+    const std::optional<std::vector<std::string>>& evaluate_labels, const BadcaseSink& keep,
+    int64_t first_index = 0) {
   BioTagger tagger;
   InstanceTags tags;
   TagTranslation gold_translation;
@@ -145,7 +142,7 @@ CountedInstances count_instances(
   TagCollisions collisions;
   std::exception_ptr scoring_error;
   walk_instances(
-      badcase_generator, pairs, mine, {entity2count, evaluate_labels, tagger}, keep,
+      badcase_generator, pairs, mine, {entity2count, evaluate_labels, tagger}, keep, first_index,
       [&](const Record& label, const Record& prediction, int64_t index, const auto&... ahead) {
         tags.clear();
         if constexpr (sizeof...(ahead) == 2) {
@@ -182,11 +179,12 @@ void count_labels(const Mapper& convertor, const Miner& badcase_generator, const
                   const std::optional<std::unordered_map<std::string, int64_t>>& entity2count,
                   const std::optional<std::vector<std::string>>& evaluate_labels,
                   const BadcaseSink& keep, TagVocabulary& vocabulary,
-                  metrics::LabelIdCounter& counted) {
+                  metrics::LabelIdCounter& counted, int64_t first_index = 0) {
   BioTagger tagger;  // for miners that tag; these do not
   TagIdSequence gold;
   TagIdSequence pred;
   walk_instances(badcase_generator, pairs, mine, {entity2count, evaluate_labels, tagger}, keep,
+                 first_index,
                  [&](const Record& label, const Record& prediction, int64_t index) {
                    gold.clear();
                    pred.clear();
@@ -209,12 +207,13 @@ CwsCounts count_spans(const Mapper& convertor, const Miner& badcase_generator, c
                       bool mine,
                       const std::optional<std::unordered_map<std::string, int64_t>>& entity2count,
                       const std::optional<std::vector<std::string>>& evaluate_labels,
-                      const BadcaseSink& keep) {
+                      const BadcaseSink& keep, int64_t first_index = 0) {
   BioTagger tagger;  // for miners that tag; this one does not
   WordSpans true_spans;
   WordSpans pred_spans;
   CwsCounter counter;
   walk_instances(badcase_generator, pairs, mine, {entity2count, evaluate_labels, tagger}, keep,
+                 first_index,
                  [&](const Record& label, const Record& prediction, int64_t index) {
                    convertor.convert_spans(label, prediction, index, true_spans, pred_spans);
                    counter.add(true_spans, pred_spans);

@@ -12,6 +12,7 @@
 
 #include "nlpeval/core/internal/short_strings.h"
 #include "nlpeval/evaluator/evaluates/dp_score.h"
+#include "nlpeval/evaluator/evaluates/dp_score_files.h"
 
 namespace nlpeval::dp {
 
@@ -25,6 +26,13 @@ struct Hits {
 // its own copy of each label: the lines it was seen on may be gone.
 class LabelTable {
  public:
+  LabelTable() = default;
+  // A copy's map would view the original's labels; a move keeps the deque's strings in place.
+  LabelTable(const LabelTable&) = delete;
+  LabelTable& operator=(const LabelTable&) = delete;
+  LabelTable(LabelTable&&) noexcept = default;
+  LabelTable& operator=(LabelTable&&) noexcept = default;
+
   // The counters of `label`, first seen on the gold line at `index`. Labels reach the result
   // and its JSON form, so each new one is checked for valid UTF-8.
   Hits& hits_of(std::string_view label, size_t index) {
@@ -58,10 +66,35 @@ class Counter {
   // The scores of the lines counted so far.
   DpResult result() const;
 
+  // The labels in order of first appearance, with their hits, and the hits of all of them.
+  const LabelTable& labels() const { return table_; }
+  const Hits& total() const { return total_; }
+
+  // Adds `hits` to `label` (added when new, after the labels before) and to the total: as
+  // if lines of the label had been counted. Labels must be valid UTF-8.
+  void add_hits(std::string_view label, const Hits& hits);
+
+  // Adds what `other` counted, as if its lines had come after this one's.
+  void merge(const Counter& other);
+
  private:
   LabelTable table_;
   Hits total_;
 };
+
+// The lines of two files counted, and how many each had.
+struct CountedFiles {
+  Counter counter;
+  size_t true_lines = 0;
+  size_t pred_lines = 0;
+};
+
+// Counts the lines of two CoNLL files as dp_score_files scores them, with its errors.
+CountedFiles count_files(const std::string& true_file, const std::string& pred_file,
+                         const DpFileCalls& calls);
+
+// Counts y_pred against y_true as dp_score scores them, with its errors.
+Counter count_lines(const ConllLines& y_true, const ConllLines& y_pred);
 
 // The IndexError message for the scored gold line at `index` that has no predicted line.
 std::string missing_line_message(size_t index, size_t true_lines, size_t pred_lines);
