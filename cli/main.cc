@@ -2,6 +2,8 @@
 //
 //   nlpeval TASK GOLD PRED [--badcase FILE] [--plot FILE] [--na] [--labels A,B,...]
 //           [--schema FILE.json] [--entity-count FILE] [--no-merge] [--json] [--quiet]
+//           [--save-state FILE] [--first-index N]
+//   nlpeval merge STATE... [--json]
 //   nlpeval --version
 //
 // Exit status: 0 on success, 1 when the evaluation fails (one line on stderr,
@@ -15,6 +17,7 @@
 #include <cstdio>
 #include <iostream>
 #include <nlohmann/json.hpp>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -23,9 +26,11 @@
 #include "nlpeval/core/files.h"
 #include "nlpeval/core/progress.h"
 #include "nlpeval/core/version.h"
+#include "nlpeval/evaluator/evaluation.h"
 #include "nlpeval/evaluator/evaluator.h"
 #include "nlpeval/tasks/task.h"
 #include "progress_line.h"
+#include "state_file.h"
 
 namespace {
 
@@ -45,6 +50,8 @@ struct Arguments {
   bool no_merge = false;
   bool json = false;
   bool quiet = false;
+  std::string save_state;
+  int64_t first_index = 0;
 };
 
 using nlpeval::TaskDescriptor;
@@ -130,6 +137,13 @@ void describe_options(CLI::App& app, Arguments& args) {
                "Print the result as one JSON object (srl: a JSON string) and nothing else");
   app.add_flag("--quiet", args.quiet,
                "Show neither the progress line nor the warnings on standard error");
+  app.add_option("--save-state", args.save_state,
+                 "Also save the evaluation's counts to FILE, for 'nlpeval merge' to join with "
+                 "other shards' states");
+  app.add_option("--first-index", args.first_index,
+                 "Instances before GOLD's first one in the whole data (a shard's offset): the "
+                 "badcase spreadsheet numbers instances from N + 1")
+      ->check(CLI::NonNegativeNumber);
   app.set_version_flag("--version", "nlpeval " + std::string(nlpeval::version()),
                        "Print the version and exit");
 }
@@ -154,6 +168,7 @@ nlpeval::EvaluateFileOptions options_from(const Arguments& args) {
   if (!args.labels.empty()) options.evaluate_labels = args.labels;
   options.entity_count_file = args.entity_count;
   options.is_merge = !args.no_merge;
+  options.first_index = args.first_index;
   return options;
 }
 
@@ -204,8 +219,17 @@ int run(const Arguments& args) {
       return standard_error.on_progress(progress);
     };
     options.on_warning = [&](const std::string& text) { standard_error.on_warning(text); };
+    std::optional<nlpeval::cli::PendingState> state_file;
+    std::optional<nlpeval::Evaluation> state;
+    if (!args.save_state.empty()) {
+      state_file.emplace(args.save_state);
+      state.emplace(args.task, nlpeval::EvaluationOptions{.evaluate_labels = options.evaluate_labels,
+                                                          .do_na = options.do_na});
+      options.add_counts_to = &*state;
+    }
     nlpeval::EvaluateResult result =
         nlpeval::evaluate_file(args.task, args.gold, args.pred, options);
+    if (state) state_file->commit(state->save_state());
     standard_error.clear_progress();
     if (args.json) std::cout << nlpeval::to_json(result).dump() << "\n";
     if (!args.badcase.empty() && !args.json) {
@@ -235,10 +259,14 @@ int usage_error(const std::string& message) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc > 1 && std::string_view(argv[1]) == "merge") {
+    return nlpeval::cli::run_merge(argc - 1, argv + 1);
+  }
   CLI::App app{
       "Evaluates model predictions against gold annotations and reports precision, "
       "recall, F1 and a per-label report; optionally writes a badcase spreadsheet and "
-      "a confusion-matrix picture.",
+      "a confusion-matrix picture. 'nlpeval merge STATE...' joins the states of shards saved "
+      "with --save-state.",
       "nlpeval"};
   Arguments args;
   describe_options(app, args);

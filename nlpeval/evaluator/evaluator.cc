@@ -52,7 +52,7 @@ std::string evaluate_srl(std::string_view type_, const SrlResult& scored,
                          const EvaluateOptions& options) {
   std::string result = scored.to_string();
   add_counts_if_asked(type_, options, {scored, scored.sentences});
-  if (options.do_print) std::cout << result << '\n';
+  if (options.do_print) print_result(result);
   if (scored.sentences == 0) warn(options.on_warning, std::string(kNoInstance));
   if (wants_badcase(options)) {
     generate_badcase(type_, {}, *options.badcase_file, options.is_merge,
@@ -452,7 +452,7 @@ EvaluateResult evaluate(std::string_view type_, const ConllLines& true_list,
   entity_counts_if_named(options);  // read and checked for every type, used by "ner" alone
   dp::Counter counter = dp::count_lines(true_list, pred_list);
   DpResult result = counter.result();
-  if (options.do_print) std::cout << dp::format_table(result);
+  if (options.do_print) print_result(result);
   add_counts_if_asked(type_, options, {std::move(counter), static_cast<int64_t>(true_list.size())});
   if (true_list.empty() && pred_list.empty()) warn(options.on_warning, std::string(kNoInstance));
   write_dp_badcase_if_asked(type_, options);
@@ -472,7 +472,7 @@ EvaluateResult evaluate_file(std::string_view type_, const std::string& true_fil
          // read and checked for every type, used by "ner" alone
          .on_read = [&] { entity_counts_if_named(conll_options); }});
     DpResult result = counted.counter.result();
-    if (conll_options.do_print) std::cout << dp::format_table(result);
+    if (conll_options.do_print) print_result(result);
     add_counts_if_asked(type_, conll_options, {std::move(counted.counter),
                                         static_cast<int64_t>(counted.true_lines)});
     if (counted.true_lines == 0 && counted.pred_lines == 0) {

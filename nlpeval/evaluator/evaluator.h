@@ -142,6 +142,10 @@ EntityCount read_entity_count(const std::string& entity_count_file = "");
 void print_evaluate(const nlohmann::ordered_json& score_json);
 void print_evaluate(const ScoreResult& score);
 
+// Prints a result as `evaluate` prints it: print_evaluate for the record tasks, the "UAS: x\tLAS:
+// y" table for "dp", the scorer's text and a line break for "srl".
+void print_result(const EvaluateResult& result);
+
 // Writes the badcase records of `type_` as spreadsheet rows into `badcase_file`. Throws
 // KeyError for a type without spreadsheet columns ("dp", "srl", unknown).
 // `on_progress` is told every few hundred rows and may stop the writing (Cancelled).

@@ -15,6 +15,8 @@
 #include "nlpeval/core/text.h"
 #include "nlpeval/evaluator/evaluator.h"
 
+#include "nlpeval/evaluator/evaluates/internal/dp_counter.h"
+
 namespace nlpeval {
 namespace {
 
@@ -108,5 +110,15 @@ void print_evaluate(const nlohmann::ordered_json& score_json) {
 }
 
 void print_evaluate(const ScoreResult& score) { print_evaluate(score.to_json()); }
+
+void print_result(const EvaluateResult& result) {
+  if (const auto* score = std::get_if<ScoreResult>(&result)) {
+    print_evaluate(*score);
+  } else if (const auto* heads = std::get_if<DpResult>(&result)) {
+    std::cout << dp::format_table(*heads);
+  } else {
+    std::cout << std::get<std::string>(result) << '\n';
+  }
+}
 
 }  // namespace nlpeval
