@@ -16,7 +16,7 @@ packages=(
   libcli11-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   python3 python3-openpyxl python3-pytest python3-sklearn python3-pandas pybind11-dev python3-dev
-  python3-venv python3-pip python3-setuptools python3-wheel
+  python3-venv python3-pip python3-setuptools python3-wheel python3-dask python3-distributed
   clang-14 libclang-rt-14-dev
 )
 

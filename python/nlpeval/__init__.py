@@ -9,6 +9,6 @@ scoring, metrics (and metrics.sequence), char_metrics.
 """
 
 from nlpeval._nlpeval import TASK_TYPES, __version__
-from nlpeval.evaluator import evaluate, evaluate_file
+from nlpeval.evaluator import Evaluation, evaluate, evaluate_file
 
-__all__ = ["evaluate", "evaluate_file", "TASK_TYPES", "__version__"]
+__all__ = ["evaluate", "evaluate_file", "Evaluation", "TASK_TYPES", "__version__"]

@@ -19,6 +19,7 @@ from nlpeval._nlpeval import (
     Desc,
     EntityMapper,
     EntityMiner,
+    Evaluation,
     EventMapper,
     EventMiner,
     Instrument,
@@ -32,6 +33,7 @@ from nlpeval._nlpeval import (
 __all__ = [
     "evaluate",
     "evaluate_file",
+    "Evaluation",
     "validate",
     "read_entity_count",
     "print_evaluate",

@@ -18,6 +18,9 @@ void bind_records(py::module_& module);
 // The entry functions, the registry and its mappers and miners.
 void bind_evaluator(py::module_& module);
 
+// nlpeval.Evaluation.
+void bind_evaluation(py::module_& module);
+
 // label_score, label_na_score, cws_score, dp_score and the CoNLL readers, srl_evaluate, and
 // the span tools.
 void bind_scoring(py::module_& module);

@@ -70,6 +70,7 @@ PYBIND11_MODULE(_nlpeval, module) {
   py::register_exception_translator(&translate_error);
   bind_records(module);
   bind_evaluator(module);
+  bind_evaluation(module);
   bind_scoring(module);
   bind_metrics(module);
   bind_tape_check(module);
