@@ -194,6 +194,8 @@ template <InstancePairs Pairs>
 ScoreResult score_records(std::string_view type_, const Pairs& walked_pairs,
                           const EvaluateOptions& options,
                           const std::optional<EntityCount>& entity2count) {
+  // The registry names an unknown type before a spreadsheet is begun for it.
+  static_cast<void>(Instrument().get_generator(type_));
   std::optional<BadcaseSheet> sheet;
   if (wants_badcase(options)) {
     sheet.emplace(type_, *options.badcase_file, options.is_merge,
