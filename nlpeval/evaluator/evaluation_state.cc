@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "nlpeval/core/errors.h"
+#include "nlpeval/core/internal/overloaded.h"
 
 namespace nlpeval {
 namespace {
@@ -14,13 +15,6 @@ namespace {
 using Json = nlohmann::ordered_json;
 
 constexpr std::string_view kFormat = "nlpeval evaluation state";
-
-template <typename... Callables>
-struct overloaded : Callables... {
-  using Callables::operator()...;
-};
-template <typename... Callables>
-overloaded(Callables...) -> overloaded<Callables...>;
 
 // FNV-1a over the compact text of the document without its checksum: a state edited by hand,
 // or damaged, no longer matches it.

@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "nlpeval/core/errors.h"
+#include "nlpeval/core/internal/overloaded.h"
 #include "nlpeval/core/tags.h"
 #include "nlpeval/data/json_reader.h"
 #include "nlpeval/data/json_validator.h"
@@ -24,14 +25,6 @@
 
 namespace nlpeval {
 namespace {
-
-template <typename... Callables>
-struct overloaded : Callables... {
-  using Callables::operator()...;
-};
-// Clang before 17 does not deduce an aggregate's template arguments by itself.
-template <typename... Callables>
-overloaded(Callables...) -> overloaded<Callables...>;
 
 void warn(const WarningCallback& on_warning, const std::string& text) {
   if (on_warning) on_warning(text);

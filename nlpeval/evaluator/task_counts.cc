@@ -4,19 +4,13 @@
 #include <utility>
 
 #include "nlpeval/core/errors.h"
+#include "nlpeval/core/internal/overloaded.h"
 #include "nlpeval/core/internal/short_strings.h"
 #include "nlpeval/evaluator/evaluates/label_na_score.h"
 #include "nlpeval/evaluator/evaluates/label_score.h"
 
 namespace nlpeval {
 namespace {
-
-template <typename... Callables>
-struct overloaded : Callables... {
-  using Callables::operator()...;
-};
-template <typename... Callables>
-overloaded(Callables...) -> overloaded<Callables...>;
 
 // Two lists of rows sorted by `name_of`, merged into one sorted list; rows of the same name are
 // added with `add`.
