@@ -29,7 +29,10 @@ Offset& Offset::operator=(const Offset& other) {
 }
 
 Offset Offset::read(const Record& mention, std::string_view key) {
-  const Record value = mention.at(key);
+  return of(mention.at(key), key);
+}
+
+Offset Offset::of(const Record& value, std::string_view key) {
   switch (value.kind()) {
     case Kind::integer:
       return Offset(value.as_int(key));

@@ -26,6 +26,10 @@ class Offset {
   // integer or a string.
   static Offset read(const Record& mention, std::string_view key = "offset");
 
+  // The offset held by `value`, member `key` of its mention. Throws TypeError naming the key
+  // unless it is an integer or a string.
+  static Offset of(const Record& value, std::string_view key);
+
   // What a pair key holds: the decimal form of an integer, a string as it is. Views this
   // object (or the record a string came from).
   std::string_view key_text() const { return key_text_; }

@@ -14,6 +14,8 @@
 #include <utility>
 #include <vector>
 
+#include "nlpeval/core/internal/short_strings.h"
+
 namespace nlpeval {
 
 // Key to what one side holds for it, in order of first insertion: insert_or_assign replaces
@@ -51,7 +53,16 @@ class PairKeyBuilder {
 template <typename T>
 class ReusedPairMap {
  public:
-  using Index = tsl::ordered_map<std::string_view, T>;
+  // Keys are a dozen bytes and more, hashed and compared a word at a time.
+  struct KeyHash {
+    size_t operator()(std::string_view key) const {
+      return key.size() <= 8 ? ShortStringHash{}(key) : short_strings_detail::hash_long(key);
+    }
+  };
+  struct KeyEqual {
+    bool operator()(std::string_view a, std::string_view b) const { return same_key(a, b); }
+  };
+  using Index = tsl::ordered_map<std::string_view, T, KeyHash, KeyEqual>;
 
   void clear() {
     keys_.clear();

@@ -19,14 +19,29 @@ inline Record mention_at(const Record& owner, std::string_view key) {
   return mention;
 }
 
+// The same for member `i`, named `key`, of members found in one walk.
+template <size_t N>
+Record mention_in(const Record::Members<N>& members, size_t i, std::string_view key) {
+  Record mention = members.at(i, key);
+  mention.expect_object(key);
+  return mention;
+}
+
 // What a pair key takes from one mention. Views the record it was read from.
 struct Mention {
   std::string_view text;
   Offset offset;
 
-  // Reads "text", then "offset", of an object record.
+  // Reads "text", then "offset", of an object record, in one walk over its members.
   static Mention read(const Record& mention) {
-    return {mention.get_string("text"), Offset::read(mention)};
+    return of(mention.find_each<2>({"text", "offset"}), 0, 1);
+  }
+
+  // The same from members found in one walk, "text" at `text_at` and "offset" at `offset_at`.
+  template <size_t N>
+  static Mention of(const Record::Members<N>& members, size_t text_at, size_t offset_at) {
+    const std::string_view text = members.at(text_at, "text").as_string("text");
+    return {text, Offset::of(members.at(offset_at, "offset"), "offset")};
   }
 };
 

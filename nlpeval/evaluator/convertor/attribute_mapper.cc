@@ -1,5 +1,9 @@
 #include "nlpeval/evaluator/convertor/attribute_mapper.h"
 
+#include <initializer_list>
+#include <string_view>
+#include <utility>
+
 #include "nlpeval/tasks/task.h"
 
 namespace nlpeval {
@@ -8,6 +12,34 @@ namespace {
 
 DirectedLabel label_of(const AttributePair& pair) {
   return direct(pair.head_offset, pair.tail_offset, pair.attribute);
+}
+
+// Reads the (subject, value) pairs of one array of subjects in order: add(pair key parts,
+// pair). Each object's members are found in one walk and checked in the order they are used.
+template <typename Add>
+void for_each_attribute(const Record& subjects, Add&& add) {
+  for (const Record subject : subjects.as_array("subjects")) {
+    subject.expect_object("subject");
+    const auto subject_members = subject.find_each<3>({"text", "offset", "attributes"});
+    const Mention head = Mention::of(subject_members, 0, 1);
+    for (const Record attribute :
+         subject_members.at(2, "attributes").as_array("attributes")) {
+      attribute.expect_object(task_of(TaskId::attribute).element);
+      const auto members = attribute.find_each<2>({"value", "type"});
+      const Mention value = Mention::read(mention_in(members, 0, "value"));
+      add({head.text, head.offset.key_text(), value.text, value.offset.key_text()},
+          AttributePair{head.offset, value.offset, members.at(1, "type")});
+    }
+  }
+}
+
+// One side's pairs by pair key, in buffers this thread keeps from call to call.
+const ReusedPairMap<AttributePair>::Index& attribute_pairs(const Record& subjects,
+                                                           ReusedPairMap<AttributePair>& pairs) {
+  pairs.clear();
+  for_each_attribute(subjects, [&](std::initializer_list<std::string_view> parts,
+                                   AttributePair pair) { pairs.add(parts, std::move(pair)); });
+  return pairs.index();
 }
 
 }  // namespace
@@ -23,26 +55,19 @@ void AttributeMapper::convert_labels(const Record& label, const Record& predicti
                                      TagIdSequence& pred) const {
   label.expect_object("label");
   prediction.expect_object("prediction");
-  const AttributeMap gold_pairs = _get_tuple2attribute(label.at("subjects"));
-  const AttributeMap pred_pairs = _get_tuple2attribute(prediction.at("subjects"));
+  thread_local ReusedPairMap<AttributePair> gold_table;
+  thread_local ReusedPairMap<AttributePair> pred_table;
+  const auto& gold_pairs = attribute_pairs(label.at("subjects"), gold_table);
+  const auto& pred_pairs = attribute_pairs(prediction.at("subjects"), pred_table);
   append_pair_labels(gold_pairs, pred_pairs, label_of, vocabulary, gold, pred);
 }
 
 AttributeMapper::AttributeMap AttributeMapper::_get_tuple2attribute(const Record& subjects) {
   AttributeMap tuple2attribute;
-  PairKeyBuilder key;
-  for (const Record subject : subjects.as_array("subjects")) {
-    subject.expect_object("subject");
-    const Mention head = Mention::read(subject);
-    for (const Record attribute : subject.get_array("attributes")) {
-      attribute.expect_object(task_of(TaskId::attribute).element);
-      const Mention value = Mention::read(mention_at(attribute, "value"));
-      AttributePair pair{head.offset, value.offset, attribute.at("type")};
-      tuple2attribute.insert_or_assign(
-          key.build({head.text, head.offset.key_text(), value.text, value.offset.key_text()}),
-          std::move(pair));
-    }
-  }
+  for_each_attribute(subjects,
+                     [&](std::initializer_list<std::string_view> parts, AttributePair pair) {
+                       tuple2attribute.insert_or_assign(pair_key(parts), std::move(pair));
+                     });
   return tuple2attribute;
 }
 

@@ -23,15 +23,18 @@ DirectedLabel label_of(const RelationLabel& relation) {
   return direct(relation.head, relation.tail, *relation.type);
 }
 
-// Reads the relations of one array in order: add(pair key parts, relation, head, tail).
+// Reads the relations of one array in order: add(pair key parts, type if present, head,
+// tail).
 template <typename Add>
 void for_each_relation(const Record& relations, Add&& add) {
   for (const Record relation : relations.as_array("relations")) {
     relation.expect_object(task_of(TaskId::relation).element);
-    const Mention head = Mention::read(mention_at(relation, "head"));
-    const Mention tail = Mention::read(mention_at(relation, "tail"));
-    add({head.text, head.offset.key_text(), tail.text, tail.offset.key_text()}, relation, head,
-        tail);
+    // One walk over the relation's members; they are checked in the order they are used.
+    const auto members = relation.find_each<3>({"head", "tail", "type"});
+    const Mention head = Mention::read(mention_in(members, 0, "head"));
+    const Mention tail = Mention::read(mention_in(members, 1, "tail"));
+    add({head.text, head.offset.key_text(), tail.text, tail.offset.key_text()},
+        members.has(2) ? std::optional(members.at(2, "type")) : std::nullopt, head, tail);
   }
 }
 
@@ -40,9 +43,9 @@ const ReusedPairMap<RelationLabel>::Index& label_pairs(const Record& relations,
                                                        ReusedPairMap<RelationLabel>& pairs) {
   pairs.clear();
   for_each_relation(
-      relations, [&](std::initializer_list<std::string_view> parts, const Record& relation,
+      relations, [&](std::initializer_list<std::string_view> parts, std::optional<Record> type,
                      const Mention& head, const Mention& tail) {
-        pairs.add(parts, RelationLabel{head.offset, tail.offset, relation.find("type")});
+        pairs.add(parts, RelationLabel{head.offset, tail.offset, type});
       });
   return pairs.index();
 }
