@@ -2,10 +2,11 @@
 # End-to-end run of the command-line tool on generated data: instances per second and peak
 # memory, without and with a badcase spreadsheet.
 #   bench/e2e.sh TASK [BUILD_DIR] [INSTANCES]
-# TASK is ner, relation, event, pos or cws; the defaults are build and 1000000. The data (20 to
-# 120 characters of mixed Chinese and ASCII with about three entities, four relations or two
-# events of three arguments each, or for pos and cws 20 to 60 Chinese characters in words of
-# one to four; a prediction 85% right) is generated once into $TMPDIR and reused.
+# TASK is ner, relation, attribute, event, pos or cws; the defaults are build and 1000000. The
+# data (20 to 120 characters of mixed Chinese and ASCII with about three entities, four
+# relations, two subjects of two attributes or two events of three arguments each, or for pos
+# and cws 20 to 60 Chinese characters in words of one to four; a prediction 85% right) is
+# generated once into $TMPDIR and reused.
 set -euo pipefail
 
 task=${1:?usage: bench/e2e.sh TASK [BUILD_DIR] [INSTANCES]}
@@ -14,6 +15,7 @@ instances=${3:-1000000}
 case $task in
   ner) generator=$build/bench/nlpeval_gen_jsonl ;;
   relation) generator=$build/bench/nlpeval_gen_relation_jsonl ;;
+  attribute) generator=$build/bench/nlpeval_gen_attribute_jsonl ;;
   event) generator=$build/bench/nlpeval_gen_event_jsonl ;;
   pos) generator=$build/bench/nlpeval_gen_pos_jsonl ;;
   cws) generator=$build/bench/nlpeval_gen_cws_jsonl ;;
