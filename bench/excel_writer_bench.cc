@@ -7,15 +7,13 @@
 // the process peak each run reports added_MB, how far the peak rose while writing.
 
 #include <benchmark/benchmark.h>
-#include <xlsxwriter.h>
-
 #include <chrono>
 #include <filesystem>
 #include <random>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "bare_xlsx.h"
 #include "bench_support.h"
 #include "nlpeval/data/excel_writer.h"
 
@@ -88,29 +86,7 @@ std::string output_path() {
 
 // The same cells through libxlsxwriter alone: strings as they are, numbers, NONE for null.
 void write_bare(const Rows& data, const std::string& path) {
-  lxw_workbook_options options{};
-  options.constant_memory = LXW_TRUE;
-  lxw_workbook* workbook = workbook_new_opt(path.c_str(), &options);
-  lxw_worksheet* sheet = workbook_add_worksheet(workbook, "badcase");
-  for (size_t j = 0; j < kHead.size(); ++j) {
-    worksheet_write_string(sheet, 0, static_cast<lxw_col_t>(j), kHead[j].c_str(), nullptr);
-  }
-  for (size_t i = 0; i < data.size(); ++i) {
-    const auto row = static_cast<lxw_row_t>(i + 1);
-    for (size_t j = 0; j < data[i].size(); ++j) {
-      const auto column = static_cast<lxw_col_t>(j);
-      const Value& value = data[i][j];
-      if (value.is_string()) {
-        worksheet_write_string(sheet, row, column, value.get_ref<const std::string&>().c_str(),
-                               nullptr);
-      } else if (value.is_number()) {
-        worksheet_write_number(sheet, row, column, value.get<double>(), nullptr);
-      } else {
-        worksheet_write_string(sheet, row, column, "NONE", nullptr);
-      }
-    }
-  }
-  if (workbook_close(workbook) != LXW_NO_ERROR) throw std::runtime_error("cannot write " + path);
+  nlpeval::bench::write_bare_xlsx(kHead, data, path, "NONE");
 }
 
 template <typename Write>

@@ -14,8 +14,6 @@
 #include <utility>
 #include <vector>
 
-#include "nlpeval/core/internal/short_strings.h"
-
 namespace nlpeval {
 
 // Key to what one side holds for it, in order of first insertion: insert_or_assign replaces
@@ -47,22 +45,18 @@ class PairKeyBuilder {
   std::string key_;
 };
 
+// Pair keys are a dozen bytes and more: hashed a word at a time rather than byte by byte.
+struct PairKeyHash {
+  size_t operator()(std::string_view key) const;
+};
+
 // A PairMap rebuilt for every instance in memory it keeps: its keys view one text, so that,
 // once the buffers have grown, filling it allocates nothing. Values are added first and
 // indexed once all are in; the keys and order are those of a PairMap filled the same way.
 template <typename T>
 class ReusedPairMap {
  public:
-  // Keys are a dozen bytes and more, hashed and compared a word at a time.
-  struct KeyHash {
-    size_t operator()(std::string_view key) const {
-      return key.size() <= 8 ? ShortStringHash{}(key) : short_strings_detail::hash_long(key);
-    }
-  };
-  struct KeyEqual {
-    bool operator()(std::string_view a, std::string_view b) const { return same_key(a, b); }
-  };
-  using Index = tsl::ordered_map<std::string_view, T, KeyHash, KeyEqual>;
+  using Index = tsl::ordered_map<std::string_view, T, PairKeyHash>;
 
   void clear() {
     keys_.clear();

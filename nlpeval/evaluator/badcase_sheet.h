@@ -86,6 +86,7 @@ class BadcaseSheet {
   std::condition_variable batch_ready_;  // to the writer: a batch, or the end, has come
   std::condition_variable room_ahead_;   // to the caller: a batch was taken
   std::deque<Batch> queue_;              // at most kBatchesAhead
+  std::vector<Batch> written_;           // written, for the caller to free
   bool closing_ = false;                 // no more batches will come
   bool abandon_ = false;                 // stop without writing what is queued
   std::thread writer_;

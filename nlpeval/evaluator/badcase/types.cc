@@ -5,10 +5,18 @@
 #include "nlpeval/core/errors.h"
 
 namespace nlpeval {
+namespace {
+
+// The seven declared fields and the few a miner adds.
+constexpr size_t kUsualFields = 12;
+
+}  // namespace
 
 Desc::Desc(Value pred_type, Value pred_desc, Value label_type, Value label_desc, Value error_type,
            Value is_right, Value other)
     : fields_(Value::object()) {
+  // Room for the fields from the start, rather than growing the list as they come.
+  fields_.get_ref<Value::object_t&>().reserve(kUsualFields);
   set("pred_type", std::move(pred_type))
       .set("pred_desc", std::move(pred_desc))
       .set("label_type", std::move(label_type))
@@ -19,11 +27,12 @@ Desc::Desc(Value pred_type, Value pred_desc, Value label_type, Value label_desc,
 }
 
 const Value& Desc::get(std::string_view field) const {
-  auto found = fields_.find(std::string(field));  // nlohmann 3.10 has no string_view lookup
-  if (found == fields_.end()) {
-    throw AttributeError("'Desc' object has no attribute '" + std::string(field) + "'");
+  // The members in order, compared as views: the spreadsheet asks for every column of every
+  // row, and a lookup by std::string would build one each time.
+  for (const auto& [key, value] : fields_.get_ref<const Value::object_t&>()) {
+    if (key == field) return value;
   }
-  return *found;
+  throw AttributeError("'Desc' object has no attribute '" + std::string(field) + "'");
 }
 
 Desc& Desc::set(std::string_view field, Value value) {
