@@ -44,6 +44,18 @@ void Tally::add_sentence(const SentenceProps& gold, const Place& gold_place,
   }
 }
 
+void Tally::merge(const Tally& other) {
+  sentences_ += other.sentences_;
+  propositions_ += other.propositions_;
+  perfect_propositions_ += other.perfect_propositions_;
+  for (const auto& [type, counts] : other.type2counts_) {
+    SrlCounts& into = counts_of(type);
+    into.correct += counts.correct;
+    into.excess += counts.excess;
+    into.missed += counts.missed;
+  }
+}
+
 SrlResult Tally::result() const {
   SrlResult result;
   result.sentences = sentences_;

@@ -230,6 +230,20 @@ TEST(SrlFiles, AgreeWithRecordsOnGeneratedPairs) {
   }
 }
 
+TEST(SrlFiles, AgreeWhenTheScoringIsSharedBetweenThreads) {
+  // Thousands of pairs: batches go to both scoring threads, whose counts are added up.
+  PropsPairMaker maker(7);
+  std::string gold;
+  std::string pred;
+  for (int sentence = 0; sentence < 5000; ++sentence) {
+    maker.add_sentence(gold, pred);
+    gold += "\n";
+    pred += "\n";
+  }
+  const std::string outcome = expect_same_outcome_of_text(gold, pred);
+  EXPECT_NE(outcome.find("Number of Sentences    :        5000\n"), std::string::npos) << outcome;
+}
+
 TEST(SrlFiles, AgreeOnSentencesLongerThanAReadBlock) {
   // One sentence of more than a MiB, its three-byte characters across every block boundary
   // the blank lines before it shift, then a short one.
@@ -261,6 +275,28 @@ TEST(SrlFiles, TellTheErrorsOfBadSentencesAsRecordsDo) {
     EXPECT_EQ(expect_same_outcome_of_text(first + bad, first + first).substr(0, 10), "ValueError");
     EXPECT_EQ(expect_same_outcome_of_text(first + first, first + bad).substr(0, 10), "ValueError");
     expect_same_outcome_of_text(first + bad, first + bad);
+  }
+}
+
+TEST(SrlFiles, TheEarliestBadSentenceIsToldWhicheverThreadScoresIt) {
+  const std::string good = "-\t(A0*)\nrun\t(V*)\n\n";
+  const std::string unclosed = "-\t(A0*\nrun\t(V*)\n\n";
+  const std::string unopened = "-\t*)\nrun\t(V*)\n\n";
+  // From the first bad sentence on, bad ones on both sides in every batch of pairs, so that
+  // both scoring threads meet one whichever batches they take.
+  for (int earliest : {3, 70, 200, 650, 1300, 2100, 2900, 3500}) {
+    SCOPED_TRACE(earliest);
+    std::string gold;
+    std::string pred;
+    for (int sentence = 0; sentence < 4000; ++sentence) {
+      const int after = sentence - earliest;
+      gold += after >= 0 && after % 40 == 0 ? unclosed : good;
+      pred += after >= 0 && after % 40 == 20 ? unopened : good;
+    }
+    const std::string outcome = expect_same_outcome_of_text(gold, pred);
+    EXPECT_NE(outcome.find("gold sentence " + std::to_string(earliest + 1) + " "),
+              std::string::npos)
+        << outcome;
   }
 }
 

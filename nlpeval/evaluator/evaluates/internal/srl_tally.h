@@ -23,6 +23,9 @@ class Tally {
   void add_sentence(const SentenceProps& gold, const Place& gold_place, const SentenceProps& pred,
                     const Place& pred_place);
 
+  // Adds the counts of `other`, as though its sentences had been added here.
+  void merge(const Tally& other);
+
   SrlResult result() const;
 
  private:
