@@ -177,13 +177,15 @@ class ScoringPool {
     if (queue_.size() > kQueuedForHelper) score_one(lock, own_);
   }
 
-  // Scores what is queued, waits for the helper, and returns the counts of both.
+  // Scores what is queued, waits for the helper, and returns the counts of both. Rethrows what
+  // the helper met beyond the errors of scoring (such as running out of memory).
   const PairScorer& finish() {
     {
       std::unique_lock lock(mutex_);
       while (!queue_.empty()) score_one(lock, own_);
     }
     stop();
+    if (helper_failure_) std::rethrow_exception(helper_failure_);
     own_.merge(helper_);
     return own_;
   }
@@ -201,13 +203,23 @@ class ScoringPool {
     spare_.push_back(std::move(batch));
   }
 
-  // The helper thread.
+  // The helper thread. After a failure it only drops what comes, so that the reading goes on.
   void help() {
     std::unique_lock lock(mutex_);
     for (;;) {
       work_ready_.wait(lock, [this] { return stopping_ || !queue_.empty(); });
       if (queue_.empty()) return;  // stopping
-      score_one(lock, helper_);
+      if (helper_failure_) {
+        spare_.push_back(std::move(queue_.front()));
+        queue_.pop_front();
+        continue;
+      }
+      try {
+        score_one(lock, helper_);
+      } catch (...) {
+        if (!lock.owns_lock()) lock.lock();
+        helper_failure_ = std::current_exception();
+      }
     }
   }
 
@@ -223,7 +235,8 @@ class ScoringPool {
   }
 
   PairScorer own_;
-  PairScorer helper_;  // the helper thread's
+  PairScorer helper_;                 // the helper thread's
+  std::exception_ptr helper_failure_;  // the helper's, read once it has ended
 
   // Shared with the helper, under `mutex_`.
   std::mutex mutex_;
