@@ -11,6 +11,23 @@
 
 namespace nlpeval {
 
+// How much of the record format a mapper checks as it reads: the keys mapping needs (offsets
+// may be strings, "length" is not read), or the whole format (integer offsets and lengths,
+// every key with its kind), so that a record it maps without an error has the format.
+enum class FormatChecks { mapped_keys, whole_format };
+
+// Throws unless `value` is an integer within 64 bits, as the record format asks.
+inline void expect_format_integer(const Record& value, std::string_view key) {
+  value.as_int(key);
+}
+
+// Throws unless `record` is an object whose "text" is a string, as the record formats of
+// relation and attribute ask.
+inline void expect_format_text(const Record& record) {
+  record.expect_object("record");
+  record.find_each<1>({"text"}).at(0, "text").as_string("text");
+}
+
 // The mention record under `key` of `owner`. Throws KeyError when absent and TypeError naming
 // the key unless it is an object.
 inline Record mention_at(const Record& owner, std::string_view key) {
@@ -32,9 +49,18 @@ struct Mention {
   std::string_view text;
   Offset offset;
 
-  // Reads "text", then "offset", of an object record, in one walk over its members.
+  // Reads "text", then "offset", of an object record, in one walk over its members; with the
+  // whole format, "length" too, and only integer offsets.
+  template <FormatChecks kChecks = FormatChecks::mapped_keys>
   static Mention read(const Record& mention) {
-    return of(mention.find_each<2>({"text", "offset"}), 0, 1);
+    if constexpr (kChecks == FormatChecks::whole_format) {
+      const auto members = mention.find_each<3>({"text", "offset", "length"});
+      expect_format_integer(members.at(1, "offset"), "offset");
+      expect_format_integer(members.at(2, "length"), "length");
+      return of(members, 0, 1);
+    } else {
+      return of(mention.find_each<2>({"text", "offset"}), 0, 1);
+    }
   }
 
   // The same from members found in one walk, "text" at `text_at` and "offset" at `offset_at`.

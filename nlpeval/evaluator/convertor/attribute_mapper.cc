@@ -16,30 +16,52 @@ DirectedLabel label_of(const AttributePair& pair) {
 
 // Reads the (subject, value) pairs of one array of subjects in order: add(pair key parts,
 // pair). Each object's members are found in one walk and checked in the order they are used.
-template <typename Add>
+template <FormatChecks kChecks, typename Add>
 void for_each_attribute(const Record& subjects, Add&& add) {
+  constexpr bool kWholeFormat = kChecks == FormatChecks::whole_format;
   for (const Record subject : subjects.as_array("subjects")) {
     subject.expect_object("subject");
-    const auto subject_members = subject.find_each<3>({"text", "offset", "attributes"});
+    const auto subject_members =
+        subject.find_each<4>({"text", "offset", "attributes", kWholeFormat ? "length" : ""});
     const Mention head = Mention::of(subject_members, 0, 1);
+    if constexpr (kWholeFormat) {
+      expect_format_integer(subject_members.at(1, "offset"), "offset");
+      expect_format_integer(subject_members.at(3, "length"), "length");
+      subject.find_each<1>({"type"}).at(0, "type").as_string("type");
+    }
     for (const Record attribute :
          subject_members.at(2, "attributes").as_array("attributes")) {
       attribute.expect_object(task_of(TaskId::attribute).element);
       const auto members = attribute.find_each<2>({"value", "type"});
-      const Mention value = Mention::read(mention_in(members, 0, "value"));
+      const Mention value = Mention::read<kChecks>(mention_in(members, 0, "value"));
+      const Record type = members.at(1, "type");
+      if constexpr (kWholeFormat) type.as_string("type");
       add({head.text, head.offset.key_text(), value.text, value.offset.key_text()},
-          AttributePair{head.offset, value.offset, members.at(1, "type")});
+          AttributePair{head.offset, value.offset, type});
     }
   }
 }
 
 // One side's pairs by pair key, in buffers this thread keeps from call to call.
-const ReusedPairMap<AttributePair>::Index& attribute_pairs(const Record& subjects,
+template <FormatChecks kChecks>
+const ReusedPairMap<AttributePair>::Index& attribute_pairs(const Record& record,
                                                            ReusedPairMap<AttributePair>& pairs) {
+  if constexpr (kChecks == FormatChecks::whole_format) expect_format_text(record);
   pairs.clear();
-  for_each_attribute(subjects, [&](std::initializer_list<std::string_view> parts,
-                                   AttributePair pair) { pairs.add(parts, std::move(pair)); });
+  for_each_attribute<kChecks>(
+      record.at("subjects"), [&](std::initializer_list<std::string_view> parts,
+                                 AttributePair pair) { pairs.add(parts, std::move(pair)); });
   return pairs.index();
+}
+
+template <FormatChecks kChecks>
+void append_labels(const Record& label, const Record& prediction, TagVocabulary& vocabulary,
+                   TagIdSequence& gold, TagIdSequence& pred) {
+  thread_local ReusedPairMap<AttributePair> gold_table;
+  thread_local ReusedPairMap<AttributePair> pred_table;
+  const auto& gold_pairs = attribute_pairs<kChecks>(label, gold_table);
+  const auto& pred_pairs = attribute_pairs<kChecks>(prediction, pred_table);
+  append_pair_labels(gold_pairs, pred_pairs, label_of, vocabulary, gold, pred);
 }
 
 }  // namespace
@@ -52,20 +74,20 @@ std::pair<std::vector<std::string>, std::vector<std::string>> AttributeMapper::c
 void AttributeMapper::convert_labels(const Record& label, const Record& prediction,
                                      [[maybe_unused]] std::optional<int64_t> index,
                                      TagVocabulary& vocabulary, TagIdSequence& gold,
-                                     TagIdSequence& pred) const {
+                                     TagIdSequence& pred, FormatChecks checks) const {
   label.expect_object("label");
   prediction.expect_object("prediction");
-  thread_local ReusedPairMap<AttributePair> gold_table;
-  thread_local ReusedPairMap<AttributePair> pred_table;
-  const auto& gold_pairs = attribute_pairs(label.at("subjects"), gold_table);
-  const auto& pred_pairs = attribute_pairs(prediction.at("subjects"), pred_table);
-  append_pair_labels(gold_pairs, pred_pairs, label_of, vocabulary, gold, pred);
+  if (checks == FormatChecks::whole_format) {
+    append_labels<FormatChecks::whole_format>(label, prediction, vocabulary, gold, pred);
+  } else {
+    append_labels<FormatChecks::mapped_keys>(label, prediction, vocabulary, gold, pred);
+  }
 }
 
 AttributeMapper::AttributeMap AttributeMapper::_get_tuple2attribute(const Record& subjects) {
   AttributeMap tuple2attribute;
-  for_each_attribute(subjects,
-                     [&](std::initializer_list<std::string_view> parts, AttributePair pair) {
+  for_each_attribute<FormatChecks::mapped_keys>(
+      subjects, [&](std::initializer_list<std::string_view> parts, AttributePair pair) {
                        tuple2attribute.insert_or_assign(pair_key(parts), std::move(pair));
                      });
   return tuple2attribute;

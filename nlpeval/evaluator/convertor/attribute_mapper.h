@@ -34,6 +34,10 @@ struct AttributePair {
 // side without the pair. Keeps no state and changes no input.
 class AttributeMapper {
  public:
+  // Asked to (FormatChecks::whole_format), convert_labels fails on every pair of records the
+  // task's format refuses. A walk that maps a pair so has then validated it.
+  static constexpr bool kChecksRecordFormat = true;
+
   using AttributeMap = PairMap<AttributePair>;
 
   // Returns (gold labels, predicted labels). `index` is accepted and not used. Throws TypeError
@@ -44,8 +48,12 @@ class AttributeMapper {
 
   // The same as label ids of `vocabulary`, appended to `gold` and `pred`: the driver's road,
   // with no string per label. On an error neither sequence changes.
+  // With the whole format checked it also fails on what the format refuses and mapping would
+  // take: a string offset, a missing or non-integer "length", a record "text" or a "type" that
+  // is no string.
   void convert_labels(const Record& label, const Record& prediction, std::optional<int64_t> index,
-                      TagVocabulary& vocabulary, TagIdSequence& gold, TagIdSequence& pred) const;
+                      TagVocabulary& vocabulary, TagIdSequence& gold, TagIdSequence& pred,
+                      FormatChecks checks = FormatChecks::mapped_keys) const;
 
   // The pairs of one array of subjects by pair key (subject text and offset, value text and
   // offset). Reads a subject's "text", "offset" and "attributes", then for each attribute its

@@ -25,29 +25,45 @@ DirectedLabel label_of(const RelationLabel& relation) {
 
 // Reads the relations of one array in order: add(pair key parts, type if present, head,
 // tail).
-template <typename Add>
+template <FormatChecks kChecks, typename Add>
 void for_each_relation(const Record& relations, Add&& add) {
   for (const Record relation : relations.as_array("relations")) {
     relation.expect_object(task_of(TaskId::relation).element);
     // One walk over the relation's members; they are checked in the order they are used.
     const auto members = relation.find_each<3>({"head", "tail", "type"});
-    const Mention head = Mention::read(mention_in(members, 0, "head"));
-    const Mention tail = Mention::read(mention_in(members, 1, "tail"));
+    const Mention head = Mention::read<kChecks>(mention_in(members, 0, "head"));
+    const Mention tail = Mention::read<kChecks>(mention_in(members, 1, "tail"));
+    if constexpr (kChecks == FormatChecks::whole_format) members.at(2, "type").as_string("type");
     add({head.text, head.offset.key_text(), tail.text, tail.offset.key_text()},
         members.has(2) ? std::optional(members.at(2, "type")) : std::nullopt, head, tail);
   }
 }
 
 // One side's relation labels by pair key, in buffers this thread keeps from call to call.
-const ReusedPairMap<RelationLabel>::Index& label_pairs(const Record& relations,
+template <FormatChecks kChecks>
+const ReusedPairMap<RelationLabel>::Index& label_pairs(const Record& record,
                                                        ReusedPairMap<RelationLabel>& pairs) {
+  if constexpr (kChecks == FormatChecks::whole_format) expect_format_text(record);
   pairs.clear();
-  for_each_relation(
-      relations, [&](std::initializer_list<std::string_view> parts, std::optional<Record> type,
-                     const Mention& head, const Mention& tail) {
+  for_each_relation<kChecks>(
+      record.at("relations"), [&](std::initializer_list<std::string_view> parts,
+                                  std::optional<Record> type, const Mention& head,
+                                  const Mention& tail) {
         pairs.add(parts, RelationLabel{head.offset, tail.offset, type});
       });
   return pairs.index();
+}
+
+template <FormatChecks kChecks>
+void append_labels(const Record& label, const Record& prediction, TagVocabulary& vocabulary,
+                   TagIdSequence& gold, TagIdSequence& pred) {
+  thread_local ReusedPairMap<RelationLabel> gold_table;
+  thread_local ReusedPairMap<RelationLabel> pred_table;
+  const auto& gold_pairs = label_pairs<kChecks>(label, gold_table);
+  const auto& pred_pairs = label_pairs<kChecks>(prediction, pred_table);
+  append_pair_labels(
+      gold_pairs, pred_pairs, [](const RelationLabel& relation) { return label_of(relation); },
+      vocabulary, gold, pred);
 }
 
 }  // namespace
@@ -60,16 +76,14 @@ std::pair<std::vector<std::string>, std::vector<std::string>> RelationMapper::co
 void RelationMapper::convert_labels(const Record& label, const Record& prediction,
                                     [[maybe_unused]] std::optional<int64_t> index,
                                     TagVocabulary& vocabulary, TagIdSequence& gold,
-                                    TagIdSequence& pred) const {
+                                    TagIdSequence& pred, FormatChecks checks) const {
   label.expect_object("label");
   prediction.expect_object("prediction");
-  thread_local ReusedPairMap<RelationLabel> gold_table;
-  thread_local ReusedPairMap<RelationLabel> pred_table;
-  const auto& gold_pairs = label_pairs(label.at("relations"), gold_table);
-  const auto& pred_pairs = label_pairs(prediction.at("relations"), pred_table);
-  append_pair_labels(
-      gold_pairs, pred_pairs, [](const RelationLabel& relation) { return label_of(relation); },
-      vocabulary, gold, pred);
+  if (checks == FormatChecks::whole_format) {
+    append_labels<FormatChecks::whole_format>(label, prediction, vocabulary, gold, pred);
+  } else {
+    append_labels<FormatChecks::mapped_keys>(label, prediction, vocabulary, gold, pred);
+  }
 }
 
 }  // namespace nlpeval

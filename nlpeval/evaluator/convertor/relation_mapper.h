@@ -14,6 +14,7 @@
 #include "nlpeval/core/record.h"
 #include "nlpeval/core/tag_vocabulary.h"
 #include "nlpeval/evaluator/convertor/pair_labels.h"
+#include "nlpeval/tasks/mentions.h"
 
 namespace nlpeval {
 
@@ -24,6 +25,10 @@ namespace nlpeval {
 // otherwise, or "na" on the side without the pair. Keeps no state and changes no input.
 class RelationMapper {
  public:
+  // Asked to (FormatChecks::whole_format), convert_labels fails on every pair of records the
+  // task's format refuses. A walk that maps a pair so has then validated it.
+  static constexpr bool kChecksRecordFormat = true;
+
   // Returns (gold labels, predicted labels). `index` is accepted and not used. Throws TypeError
   // naming "label" or "prediction" when it is not an object, KeyError naming a missing key and
   // TypeError for a value of the wrong kind; nothing is returned then.
@@ -31,9 +36,12 @@ class RelationMapper {
       const Record& label, const Record& prediction, std::optional<int64_t> index = {}) const;
 
   // The same as label ids of `vocabulary`, appended to `gold` and `pred`: the driver's road,
-  // with no string per label. On an error neither sequence changes.
+  // with no string per label. On an error neither sequence changes. With the whole format
+  // checked it also fails on what the format refuses and mapping would take: a string offset,
+  // a missing or non-integer "length", a record "text" or relation "type" that is no string.
   void convert_labels(const Record& label, const Record& prediction, std::optional<int64_t> index,
-                      TagVocabulary& vocabulary, TagIdSequence& gold, TagIdSequence& pred) const;
+                      TagVocabulary& vocabulary, TagIdSequence& gold, TagIdSequence& pred,
+                      FormatChecks checks = FormatChecks::mapped_keys) const;
 };
 
 }  // namespace nlpeval

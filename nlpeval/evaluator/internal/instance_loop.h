@@ -27,8 +27,10 @@
 #include "nlpeval/evaluator/badcase/types.h"
 #include "nlpeval/evaluator/evaluates/cws_score.h"
 #include "nlpeval/evaluator/internal/task_counts.h"
+#include "nlpeval/evaluator/internal/vouching.h"
 #include "nlpeval/metrics/metrics.h"
 #include "nlpeval/metrics/sequence_metrics.h"
+#include "nlpeval/tasks/mentions.h"
 
 namespace nlpeval {
 
@@ -183,12 +185,23 @@ void count_labels(const Mapper& convertor, const Miner& badcase_generator, const
   BioTagger tagger;  // for miners that tag; these do not
   TagIdSequence gold;
   TagIdSequence pred;
+  // Where the walk leaves validating to the visits, the mapper checks the whole format.
+  const bool checks_format = visits_vouch(pairs);
   walk_instances(badcase_generator, pairs, mine, {entity2count, evaluate_labels, tagger}, keep,
                  first_index,
                  [&](const Record& label, const Record& prediction, int64_t index) {
                    gold.clear();
                    pred.clear();
-                   convertor.convert_labels(label, prediction, index, vocabulary, gold, pred);
+                   if constexpr (requires {
+                                   convertor.convert_labels(label, prediction, index, vocabulary,
+                                                            gold, pred, FormatChecks{});
+                                 }) {
+                     convertor.convert_labels(label, prediction, index, vocabulary, gold, pred,
+                                              checks_format ? FormatChecks::whole_format
+                                                            : FormatChecks::mapped_keys);
+                   } else {
+                     convertor.convert_labels(label, prediction, index, vocabulary, gold, pred);
+                   }
                    for (size_t k = 0; k < gold.size(); ++k) counted.add(gold[k], pred[k]);
                  });
 }

@@ -11,6 +11,7 @@
 #include "nlpeval/core/progress.h"
 #include "nlpeval/core/record.h"
 #include "nlpeval/evaluator/badcase_sheet.h"
+#include "nlpeval/evaluator/internal/vouching.h"
 
 namespace nlpeval {
 
@@ -58,6 +59,8 @@ class ReportingPairs {
  public:
   ReportingPairs(const Pairs& pairs, ProgressReporter& reporter)
       : pairs_(pairs), reporter_(reporter) {}
+
+  bool visits_vouch() const { return nlpeval::visits_vouch(pairs_); }
 
   template <typename Visit>
   void for_each(Visit&& visit) const {

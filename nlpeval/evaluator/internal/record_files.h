@@ -172,6 +172,9 @@ class StreamedPairs {
                                  : CheckedStream::Validation::as_read),
         ahead_keys_(ahead_keys) {}
 
+  // Whether records are validated only where no visit vouched for them.
+  bool visits_vouch() const { return validation_ == CheckedStream::Validation::unvouched; }
+
   template <typename Visit>
   void for_each(Visit&& visit) const {
     CheckedStream gold(open_gold_, validate_gold_, validation_, ahead_keys_);
