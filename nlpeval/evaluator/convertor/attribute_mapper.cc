@@ -88,8 +88,8 @@ AttributeMapper::AttributeMap AttributeMapper::_get_tuple2attribute(const Record
   AttributeMap tuple2attribute;
   for_each_attribute<FormatChecks::mapped_keys>(
       subjects, [&](std::initializer_list<std::string_view> parts, AttributePair pair) {
-                       tuple2attribute.insert_or_assign(pair_key(parts), std::move(pair));
-                     });
+        tuple2attribute.insert_or_assign(pair_key(parts), std::move(pair));
+      });
   return tuple2attribute;
 }
 
