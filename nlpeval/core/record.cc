@@ -270,5 +270,6 @@ template Record::Members<1> Record::find_each(const std::array<std::string_view,
 template Record::Members<2> Record::find_each(const std::array<std::string_view, 2>&) const;
 template Record::Members<3> Record::find_each(const std::array<std::string_view, 3>&) const;
 template Record::Members<4> Record::find_each(const std::array<std::string_view, 4>&) const;
+template Record::Members<5> Record::find_each(const std::array<std::string_view, 5>&) const;
 
 }  // namespace nlpeval

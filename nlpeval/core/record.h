@@ -120,11 +120,12 @@ class Record::Members {
   static_assert(N <= 32);
 };
 
-// Defined for N from 1 to 4 (record.cc).
+// Defined for N from 1 to 5 (record.cc).
 extern template Record::Members<1> Record::find_each(const std::array<std::string_view, 1>&) const;
 extern template Record::Members<2> Record::find_each(const std::array<std::string_view, 2>&) const;
 extern template Record::Members<3> Record::find_each(const std::array<std::string_view, 3>&) const;
 extern template Record::Members<4> Record::find_each(const std::array<std::string_view, 4>&) const;
+extern template Record::Members<5> Record::find_each(const std::array<std::string_view, 5>&) const;
 
 // The elements of an array record, in order.
 class RecordArray {

@@ -21,10 +21,9 @@ inline void expect_format_integer(const Record& value, std::string_view key) {
   value.as_int(key);
 }
 
-// Throws unless `record` is an object whose "text" is a string, as the record formats of
+// Throws unless the "text" of the object `record` is a string, as the record formats of
 // relation and attribute ask.
 inline void expect_format_text(const Record& record) {
-  record.expect_object("record");
   record.find_each<1>({"text"}).at(0, "text").as_string("text");
 }
 

@@ -21,13 +21,13 @@ void for_each_attribute(const Record& subjects, Add&& add) {
   constexpr bool kWholeFormat = kChecks == FormatChecks::whole_format;
   for (const Record subject : subjects.as_array("subjects")) {
     subject.expect_object("subject");
-    const auto subject_members =
-        subject.find_each<4>({"text", "offset", "attributes", kWholeFormat ? "length" : ""});
+    const auto subject_members = subject.find_each<5>(
+        {"text", "offset", "attributes", kWholeFormat ? "length" : "", kWholeFormat ? "type" : ""});
     const Mention head = Mention::of(subject_members, 0, 1);
     if constexpr (kWholeFormat) {
       expect_format_integer(subject_members.at(1, "offset"), "offset");
       expect_format_integer(subject_members.at(3, "length"), "length");
-      subject.find_each<1>({"type"}).at(0, "type").as_string("type");
+      subject_members.at(4, "type").as_string("type");
     }
     for (const Record attribute :
          subject_members.at(2, "attributes").as_array("attributes")) {
@@ -42,26 +42,21 @@ void for_each_attribute(const Record& subjects, Add&& add) {
   }
 }
 
-// One side's pairs by pair key, in buffers this thread keeps from call to call.
-template <FormatChecks kChecks>
+// One side's pairs by pair key, in `pairs`.
 const ReusedPairMap<AttributePair>::Index& attribute_pairs(const Record& record,
-                                                           ReusedPairMap<AttributePair>& pairs) {
-  if constexpr (kChecks == FormatChecks::whole_format) expect_format_text(record);
+                                                           ReusedPairMap<AttributePair>& pairs,
+                                                           FormatChecks checks) {
   pairs.clear();
-  for_each_attribute<kChecks>(
-      record.at("subjects"), [&](std::initializer_list<std::string_view> parts,
-                                 AttributePair pair) { pairs.add(parts, std::move(pair)); });
+  const auto add = [&](std::initializer_list<std::string_view> parts, AttributePair pair) {
+    pairs.add(parts, std::move(pair));
+  };
+  if (checks == FormatChecks::whole_format) {
+    expect_format_text(record);
+    for_each_attribute<FormatChecks::whole_format>(record.at("subjects"), add);
+  } else {
+    for_each_attribute<FormatChecks::mapped_keys>(record.at("subjects"), add);
+  }
   return pairs.index();
-}
-
-template <FormatChecks kChecks>
-void append_labels(const Record& label, const Record& prediction, TagVocabulary& vocabulary,
-                   TagIdSequence& gold, TagIdSequence& pred) {
-  thread_local ReusedPairMap<AttributePair> gold_table;
-  thread_local ReusedPairMap<AttributePair> pred_table;
-  const auto& gold_pairs = attribute_pairs<kChecks>(label, gold_table);
-  const auto& pred_pairs = attribute_pairs<kChecks>(prediction, pred_table);
-  append_pair_labels(gold_pairs, pred_pairs, label_of, vocabulary, gold, pred);
 }
 
 }  // namespace
@@ -75,13 +70,12 @@ void AttributeMapper::convert_labels(const Record& label, const Record& predicti
                                      [[maybe_unused]] std::optional<int64_t> index,
                                      TagVocabulary& vocabulary, TagIdSequence& gold,
                                      TagIdSequence& pred, FormatChecks checks) const {
-  label.expect_object("label");
-  prediction.expect_object("prediction");
-  if (checks == FormatChecks::whole_format) {
-    append_labels<FormatChecks::whole_format>(label, prediction, vocabulary, gold, pred);
-  } else {
-    append_labels<FormatChecks::mapped_keys>(label, prediction, vocabulary, gold, pred);
-  }
+  append_side_pair_labels<AttributePair>(
+      label, prediction,
+      [checks](const Record& record, ReusedPairMap<AttributePair>& pairs) -> const auto& {
+        return attribute_pairs(record, pairs, checks);
+      },
+      label_of, vocabulary, gold, pred);
 }
 
 AttributeMapper::AttributeMap AttributeMapper::_get_tuple2attribute(const Record& subjects) {

@@ -68,6 +68,23 @@ void append_pair_labels(const Map& gold_pairs, const Map& pred_pairs, LabelOf la
   }
 }
 
+// A pair mapper's convert_labels: each side's pairs by pair key, gold first, into tables this
+// thread keeps from call to call (`pairs_of(record, table)` fills one and returns its index),
+// then lined up by append_pair_labels. Throws TypeError naming "label" or "prediction" for a
+// side that is no object.
+template <typename Value, typename PairsOf, typename LabelOf>
+void append_side_pair_labels(const Record& label, const Record& prediction,
+                             const PairsOf& pairs_of, LabelOf label_of, TagVocabulary& vocabulary,
+                             TagIdSequence& gold, TagIdSequence& pred) {
+  label.expect_object("label");
+  prediction.expect_object("prediction");
+  thread_local ReusedPairMap<Value> gold_table;
+  thread_local ReusedPairMap<Value> pred_table;
+  const auto& gold_pairs = pairs_of(label, gold_table);
+  const auto& pred_pairs = pairs_of(prediction, pred_table);
+  append_pair_labels(gold_pairs, pred_pairs, label_of, vocabulary, gold, pred);
+}
+
 // A pair mapper's `convert`, through its convert_labels: the labels of one instance as text.
 template <typename Mapper>
 std::pair<std::vector<std::string>, std::vector<std::string>> labels_as_text(

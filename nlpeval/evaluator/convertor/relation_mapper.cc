@@ -39,31 +39,22 @@ void for_each_relation(const Record& relations, Add&& add) {
   }
 }
 
-// One side's relation labels by pair key, in buffers this thread keeps from call to call.
-template <FormatChecks kChecks>
+// One side's relation labels by pair key, in `pairs`.
 const ReusedPairMap<RelationLabel>::Index& label_pairs(const Record& record,
-                                                       ReusedPairMap<RelationLabel>& pairs) {
-  if constexpr (kChecks == FormatChecks::whole_format) expect_format_text(record);
+                                                       ReusedPairMap<RelationLabel>& pairs,
+                                                       FormatChecks checks) {
   pairs.clear();
-  for_each_relation<kChecks>(
-      record.at("relations"), [&](std::initializer_list<std::string_view> parts,
-                                  std::optional<Record> type, const Mention& head,
-                                  const Mention& tail) {
-        pairs.add(parts, RelationLabel{head.offset, tail.offset, type});
-      });
+  const auto add = [&](std::initializer_list<std::string_view> parts, std::optional<Record> type,
+                       const Mention& head, const Mention& tail) {
+    pairs.add(parts, RelationLabel{head.offset, tail.offset, type});
+  };
+  if (checks == FormatChecks::whole_format) {
+    expect_format_text(record);
+    for_each_relation<FormatChecks::whole_format>(record.at("relations"), add);
+  } else {
+    for_each_relation<FormatChecks::mapped_keys>(record.at("relations"), add);
+  }
   return pairs.index();
-}
-
-template <FormatChecks kChecks>
-void append_labels(const Record& label, const Record& prediction, TagVocabulary& vocabulary,
-                   TagIdSequence& gold, TagIdSequence& pred) {
-  thread_local ReusedPairMap<RelationLabel> gold_table;
-  thread_local ReusedPairMap<RelationLabel> pred_table;
-  const auto& gold_pairs = label_pairs<kChecks>(label, gold_table);
-  const auto& pred_pairs = label_pairs<kChecks>(prediction, pred_table);
-  append_pair_labels(
-      gold_pairs, pred_pairs, [](const RelationLabel& relation) { return label_of(relation); },
-      vocabulary, gold, pred);
 }
 
 }  // namespace
@@ -77,13 +68,12 @@ void RelationMapper::convert_labels(const Record& label, const Record& predictio
                                     [[maybe_unused]] std::optional<int64_t> index,
                                     TagVocabulary& vocabulary, TagIdSequence& gold,
                                     TagIdSequence& pred, FormatChecks checks) const {
-  label.expect_object("label");
-  prediction.expect_object("prediction");
-  if (checks == FormatChecks::whole_format) {
-    append_labels<FormatChecks::whole_format>(label, prediction, vocabulary, gold, pred);
-  } else {
-    append_labels<FormatChecks::mapped_keys>(label, prediction, vocabulary, gold, pred);
-  }
+  append_side_pair_labels<RelationLabel>(
+      label, prediction,
+      [checks](const Record& record, ReusedPairMap<RelationLabel>& pairs) -> const auto& {
+        return label_pairs(record, pairs, checks);
+      },
+      label_of, vocabulary, gold, pred);
 }
 
 }  // namespace nlpeval

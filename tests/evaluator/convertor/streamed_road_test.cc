@@ -1,5 +1,6 @@
 // What the walk over two files takes on trust from the mappers: those that claim
-// kChecksRecordFormat fail on every record their task's format refuses, and mapping from
+// kChecksRecordFormat fail on every record their task's format refuses (relation and attribute
+// when asked to check the format, and then on no other record), and mapping from
 // records tagged ahead by the reading threads gives what mapping the records gives.
 
 #include <gtest/gtest.h>
@@ -11,9 +12,11 @@
 #include "nlpeval/core/errors.h"
 #include "nlpeval/core/internal/tags_ahead.h"
 #include "nlpeval/data/json_validator.h"
+#include "nlpeval/evaluator/convertor/attribute_mapper.h"
 #include "nlpeval/evaluator/convertor/cws_mapper.h"
 #include "nlpeval/evaluator/convertor/entity_mapper.h"
 #include "nlpeval/evaluator/convertor/pos_mapper.h"
+#include "nlpeval/evaluator/convertor/relation_mapper.h"
 #include "nlpeval/evaluator/internal/instance_loop.h"
 #include "nlpeval/tasks/task.h"
 
@@ -65,6 +68,10 @@ std::vector<Json> one_change_away(const Json& record) {
                                           Json::array(),
                                           Json::object(),
                                           Json::array({1}),
+                                          "7",
+                                          Json::parse("9223372036854775807"),
+                                          Json::parse("-9223372036854775808"),
+                                          Json::parse("9223372036854775808"),
                                           Json::parse("18446744073709551615")};
   std::vector<Path> paths;
   Path at;
@@ -91,6 +98,28 @@ std::vector<Json> one_change_away(const Json& record) {
     changed.push_back(removed);
   }
   return changed;
+}
+
+// `record` with each key of each object written twice, first with another value: the last
+// occurrence counts.
+std::vector<std::string> with_a_key_repeated(const Json& record) {
+  std::vector<Path> paths;
+  Path at;
+  collect_paths(record, at, paths);
+  std::vector<std::string> texts;
+  for (const Path& path : paths) {
+    if (!path.back().is_string()) continue;
+    Json marked = record;
+    Json& member = parent_of(marked, path)[path.back().get<std::string>()];
+    const std::string value = member.dump();
+    member = "\x01marker\x01";
+    std::string text = marked.dump();
+    const std::string marker = "\"\\u0001marker\\u0001\"";
+    text.replace(text.find(marker), marker.size(),
+                 "5, \"" + path.back().get<std::string>() + "\": " + value);
+    texts.push_back(text);
+  }
+  return texts;
 }
 
 // A list of the one record.
@@ -144,6 +173,74 @@ TEST(MappersThatCheckTheFormat, FailOnEveryRecordTheFormatRefuses) {
                                               {"offset": 2, "length": 4, "pos": "V"}]})");
   expect_refused_records_fail<CwsMapper>("cws",
                                          R"({"text": "abcdef", "words": ["ab", "cd", "ef"]})");
+}
+
+template <typename Mapper>
+bool maps_checking_format(const Record& label, const Record& prediction) {
+  TagVocabulary vocabulary;
+  TagIdSequence gold;
+  TagIdSequence pred;
+  try {
+    Mapper().convert_labels(label, prediction, 0, vocabulary, gold, pred,
+                            FormatChecks::whole_format);
+    return true;
+  } catch (const Error&) {
+    return false;
+  }
+}
+
+// The relation and attribute mappers take more than the format (string offsets) unless asked
+// to check it: asked, they refuse exactly what it refuses, as gold or as prediction. A record
+// they took that the format refuses would go unreported; one they refused that it takes
+// would get their error in place of a result.
+template <typename Mapper>
+void expect_exactly_the_refused_records_fail(const std::string& type,
+                                             const std::string& valid_text) {
+  static_assert(Mapper::kChecksRecordFormat);
+  const Json valid = Json::parse(valid_text);
+  const Records reference = single(valid_text);
+  std::vector<std::string> variants;
+  for (const Json& changed : one_change_away(valid)) variants.push_back(changed.dump());
+  for (std::string& repeated : with_a_key_repeated(valid)) variants.push_back(repeated);
+  size_t refused = 0;
+  for (const std::string& text : variants) {
+    const Records records = single(text);
+    const bool refuses = format_refuses(records[0], type);
+    refused += refuses;
+    EXPECT_EQ(maps_checking_format<Mapper>(records[0], reference[0]), !refuses)
+        << "as gold: " << text;
+    EXPECT_EQ(maps_checking_format<Mapper>(reference[0], records[0]), !refuses)
+        << "as prediction: " << text;
+  }
+  EXPECT_GT(refused, 100u);
+}
+
+TEST(MappersThatCheckTheFormatWhenAsked, FailOnExactlyTheRecordsTheFormatRefuses) {
+  // Two elements on one pair: the later replaces the earlier, which is checked all the same.
+  expect_exactly_the_refused_records_fail<RelationMapper>(
+      "relation", R"({"text": "abcdefgh", "relations": [
+        {"head": {"text": "a", "offset": 0, "length": 1},
+         "tail": {"text": "cd", "offset": 2, "length": 2}, "type": "likes"},
+        {"head": {"text": "a", "offset": 0, "length": 1},
+         "tail": {"text": "cd", "offset": 2, "length": 2}, "type": "knows"}]})");
+  expect_exactly_the_refused_records_fail<AttributeMapper>(
+      "attribute", R"({"text": "abcdefgh", "subjects": [
+        {"text": "ab", "offset": 0, "length": 2, "type": "product", "attributes": [
+          {"type": "price", "value": {"text": "ef", "offset": 4, "length": 2}},
+          {"type": "price", "value": {"text": "ef", "offset": 4, "length": 2}}]}]})");
+}
+
+TEST(MappersThatCheckTheFormatWhenAsked, MapStringOffsetsWhenNotAsked) {
+  // A caller's schema may allow them; then the walk validates every record and the mapper maps.
+  const Records records = Records::parse(R"([{"text": "ab", "relations": [
+      {"head": {"text": "a", "offset": "0"}, "tail": {"text": "b", "offset": "1"},
+       "type": "r"}]}, {"text": "ab", "relations": []}])");
+  TagVocabulary vocabulary;
+  TagIdSequence gold;
+  TagIdSequence pred;
+  RelationMapper().convert_labels(records[0], records[1], 0, vocabulary, gold, pred);
+  EXPECT_EQ(vocabulary.strings(gold), std::vector<std::string>{"r(e1,e2)"});
+  EXPECT_FALSE(maps_checking_format<RelationMapper>(records[0], records[1]));
 }
 
 // The tags of an instance as strings.
