@@ -35,8 +35,8 @@ class Buffer {
   }
   void advance(size_t count) { size_ += count; }
   void push_back(T value) {
-    *room(1) = value;
-    ++size_;
+    if (size_ == capacity_) grow(size_ + 1);
+    data_[size_++] = value;
   }
   void reserve(size_t capacity) {
     if (capacity > capacity_) grow(capacity);
@@ -45,7 +45,8 @@ class Buffer {
   std::unique_ptr<T[]> release() { return std::move(data_); }
 
  private:
-  void grow(size_t needed) {
+  // Out of line, so that the writes around it stay small enough to inline.
+  [[gnu::noinline]] void grow(size_t needed) {
     size_t capacity = std::max({needed, 2 * capacity_, size_t{1024}});
     auto grown = std::make_unique_for_overwrite<T[]>(capacity);
     advise_huge_pages(grown.get(), capacity * sizeof(T));
@@ -61,28 +62,32 @@ class Buffer {
 
 // Writes the UTF-8 form of `size` code points at `out`, which has room for 4 bytes each.
 // Returns the end, or nullptr at a lone surrogate.
+//
+// Text mixing scripts (Latin letters among CJK characters) switches between the byte counts
+// from one character to the next, which a branch per character mispredicts. So every
+// character writes as many bytes as its Unit can need and advances by the count it does need;
+// the bytes beyond are scratch that the next character overwrites (the room holds 4 each).
 template <typename Unit>
 uint8_t* write_utf8(const Unit* units, size_t size, uint8_t* out) {
+  constexpr bool kBeyondBmp = sizeof(Unit) > 2;
+  uint32_t surrogates = 0;
   for (size_t i = 0; i < size; ++i) {
-    uint32_t c = units[i];
-    if (c < 0x80) {
-      *out++ = static_cast<uint8_t>(c);
-    } else if (c < 0x800) {
-      *out++ = static_cast<uint8_t>(0xC0 | (c >> 6));
-      *out++ = static_cast<uint8_t>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-      if (c >= 0xD800 && c <= 0xDFFF) return nullptr;
-      *out++ = static_cast<uint8_t>(0xE0 | (c >> 12));
-      *out++ = static_cast<uint8_t>(0x80 | ((c >> 6) & 0x3F));
-      *out++ = static_cast<uint8_t>(0x80 | (c & 0x3F));
-    } else {
-      *out++ = static_cast<uint8_t>(0xF0 | (c >> 18));
-      *out++ = static_cast<uint8_t>(0x80 | ((c >> 12) & 0x3F));
-      *out++ = static_cast<uint8_t>(0x80 | ((c >> 6) & 0x3F));
-      *out++ = static_cast<uint8_t>(0x80 | (c & 0x3F));
-    }
+    const uint32_t c = units[i];
+    surrogates |= static_cast<uint32_t>(c - 0xD800 < 0x800);
+    const bool two = c >= 0x80;
+    const bool three = c >= 0x800;
+    const bool four = kBeyondBmp && c >= 0x10000;
+    // The lead byte's marker bits and payload, then the continuation bytes from the top.
+    // A shift for a scratch byte may come out negative; "& 31" keeps it defined.
+    const int continuations = int{two} + int{three} + int{four};
+    static constexpr uint8_t kLeadMarker[] = {0x00, 0xC0, 0xE0, 0xF0};
+    out[0] = static_cast<uint8_t>(kLeadMarker[continuations] | (c >> (6 * continuations)));
+    out[1] = static_cast<uint8_t>(0x80 | ((c >> ((6 * (continuations - 1)) & 31)) & 0x3F));
+    out[2] = static_cast<uint8_t>(0x80 | ((c >> ((6 * (continuations - 2)) & 31)) & 0x3F));
+    if constexpr (kBeyondBmp) out[3] = static_cast<uint8_t>(0x80 | (c & 0x3F));
+    out += 1 + continuations;
   }
-  return out;
+  return surrogates != 0 ? nullptr : out;
 }
 
 // Appends the UTF-8 form of a str, read from its own storage (Latin-1, UCS-2 or UCS-4), which

@@ -44,8 +44,10 @@ def test_non_string_keys_and_deep_nesting_are_refused():
 
 
 def test_lone_surrogates_are_a_value_error():
-    with pytest.raises(ValueError):
-        nlpeval.evaluate("ner", [ner([], text="\ud800")], [ner([])], do_print=False)
+    # Alone, among two-byte characters, at the end of text beyond the BMP.
+    for text in ["\ud800", "a\udfff李", "李\ud800明", "\U0001F600 \udbff"]:
+        with pytest.raises(ValueError, match="true_list\\[0\\]: a lone surrogate"):
+            nlpeval.evaluate("ner", [ner([], text=text)], [ner([])], do_print=False)
 
 
 def test_floats_stay_floats_and_booleans_are_not_integers():

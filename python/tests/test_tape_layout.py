@@ -66,7 +66,10 @@ RECORDS = {
     "strings": [
         "", "plain", "李明在北京", "naïve café", "emoji \U0001F600 and \U00010348",
         'quote " backslash \\ slash /', "controls \n\t\r\b\f and \x01\x1f", "nul \0 inside",
-        "\u2028\u2029\ufeff", "x" * 300, {"ключ": "значение", "键": "值", "\t": "\n"},
+        "\u2028\u2029\ufeff", "x" * 300,
+        # where the UTF-8 byte count changes, in strings stored 1, 2 and 4 bytes a character
+        "\x7f\x80\xff a", "\x7f\x80\u07ff\u0800\ud7ff\ue000\uffff a\u0100",
+        "\x7f\x80\u07ff\u0800\uffff\U00010000\U0010ffff a\xe9", {"ключ": "значение", "键": "值", "\t": "\n"},
     ],
     "integers": [0, 1, -1, 42, -42, 2**31, -(2**31) - 1, 2**53 + 1, 2**63 - 1, -(2**63),
                  {"offset": -7, "length": 10**18}],
