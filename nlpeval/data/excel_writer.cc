@@ -173,8 +173,18 @@ class SheetStream {
   }
 
   void remember_record(std::span<const Value* const> values) {
-    previous_index_ = *values[*index_column_];
-    if (text_column_) previous_text_ = *values[*text_column_];
+    copy_value(*values[*index_column_], previous_index_);
+    if (text_column_) copy_value(*values[*text_column_], previous_text_);
+  }
+
+  // A string goes into the string `to` already holds, reusing its room: every row copies the
+  // record's text, which would otherwise cost an allocation and a free each time.
+  static void copy_value(const Value& from, Value& to) {
+    if (from.is_string() && to.is_string()) {
+      to.get_ref<std::string&>() = from.get_ref<const std::string&>();
+    } else {
+      to = from;
+    }
   }
 
   // Writes a row at `row` of the sheet; the merged cells of a record's later rows stay blank.

@@ -1,5 +1,6 @@
 #include "nlpeval/evaluator/badcase_sheet.h"
 
+#include <span>
 #include <utility>
 
 #include "nlpeval/core/errors.h"
@@ -28,7 +29,7 @@ const std::vector<std::string>& type2head(std::string_view type_, bool with_enti
 
 BadcaseSheet::BadcaseSheet(std::string_view type_, const std::string& badcase_file, bool is_merge,
                            bool with_entity_counts)
-    : columns_(type2head(type_, with_entity_counts)) {
+    : columns_(type2head(type_, with_entity_counts)), row_width_(columns_.size() + 2) {
   try {
     stream_.emplace(ExcelWriter().open(excel_head_of(columns_), badcase_file, is_merge));
     pending_file_ = std::string(stream_->pending_file());
@@ -37,17 +38,52 @@ BadcaseSheet::BadcaseSheet(std::string_view type_, const std::string& badcase_fi
     failed_ = true;
     return;
   }
-  filling_.reserve(kBatchRecords);
+  start_filling();
   writer_ = std::thread([this] { write_batches(); });
 }
 
 BadcaseSheet::~BadcaseSheet() { stop_writer(/*abandon=*/true); }
 
 void BadcaseSheet::add(Label2PredData&& record) {
-  if (!writer_.joinable() || failed_) return;
+  // After a Desc lacked a field, nothing more is laid out: the sheet will not be written.
+  if (!writer_.joinable() || failed_ || layout_failed_) return;
   rows_ += record.desc.empty() ? 1 : static_cast<int64_t>(record.desc.size());
-  filling_.push_back(std::move(record));
-  if (filling_.size() < kBatchRecords) return;
+  RecordCells& cells = filling_.records.emplace_back(
+      RecordCells{Value(record.index), Value(std::move(record.text)), std::move(record.desc)});
+  lay_out(cells);
+  if (filling_.records.size() == kBatchRecords) hand_over_filled_batch();
+}
+
+// Appends the record's rows to the cells of the batch being filled: one per Desc, or one of
+// "无" when it has none.
+void BadcaseSheet::lay_out(RecordCells& record) {
+  static const Value kNothing("无");
+  std::vector<const Value*>& cells = filling_.cells;
+  const size_t first_row_cells = cells.size();
+  auto add_row = [&](const auto& cell_of) {
+    cells.push_back(&record.index);
+    for (const std::string& column : columns_) cells.push_back(&cell_of(column));
+    cells.push_back(&record.text);
+  };
+  try {
+    if (record.desc.empty()) {
+      add_row([](const std::string&) -> const Value& { return kNothing; });
+      return;
+    }
+    for (const Desc& desc : record.desc) {
+      add_row([&](const std::string& column) -> const Value& { return desc.get(column); });
+    }
+  } catch (...) {
+    // The rows before this one are still written, then the failure is raised, as if the
+    // writing thread had looked the field up.
+    cells.resize(first_row_cells + (cells.size() - first_row_cells) / row_width_ * row_width_);
+    filling_.failure = std::current_exception();
+    layout_failed_ = true;
+    hand_over_filled_batch();
+  }
+}
+
+void BadcaseSheet::hand_over_filled_batch() {
   std::vector<Batch> written;
   {
     std::unique_lock lock(mutex_);
@@ -56,10 +92,14 @@ void BadcaseSheet::add(Label2PredData&& record) {
     written.swap(written_);
   }
   batch_ready_.notify_one();
-  filling_ = Batch();
-  filling_.reserve(kBatchRecords);
+  start_filling();
   // `written` is freed here, on the thread that allocated its records: freed by the writing
   // thread, they took a third of its time, and that thread is the one the caller waits for.
+}
+
+void BadcaseSheet::start_filling() {
+  filling_ = Batch();
+  filling_.records.reserve(kBatchRecords);  // never to grow: the cells point into it
 }
 
 // Hands over the last batch and waits for the writing thread to end; with `abandon`, it ends
@@ -68,7 +108,7 @@ void BadcaseSheet::stop_writer(bool abandon) {
   if (!writer_.joinable()) return;
   {
     std::lock_guard lock(mutex_);
-    if (!abandon && !filling_.empty()) queue_.push_back(std::move(filling_));
+    if (!abandon && !filling_.records.empty()) queue_.push_back(std::move(filling_));
     closing_ = true;
     abandon_ = abandon;
   }
@@ -88,39 +128,25 @@ void BadcaseSheet::write_batches() {
       queue_.pop_front();
     }
     room_ahead_.notify_one();
-    for (const Label2PredData& record : batch) write_record(record);
+    write_batch(batch);
     std::lock_guard lock(mutex_);
     written_.push_back(std::move(batch));
   }
 }
 
-void BadcaseSheet::write_record(const Label2PredData& record) {
+void BadcaseSheet::write_batch(const Batch& batch) {
   if (!stream_) return;
   try {
-    index_ = record.index;
-    text_ = record.text;
-    if (record.desc.empty()) {
-      static const Value kNothing("无");
-      add_row([](const std::string&) -> const Value& { return kNothing; });
-      return;
+    const std::span<const Value* const> cells(batch.cells);
+    for (size_t at = 0; at < cells.size(); at += row_width_) {
+      stream_->add_row(cells.subspan(at, row_width_));
     }
-    for (const Desc& desc : record.desc) {
-      add_row([&](const std::string& column) -> const Value& { return desc.get(column); });
-    }
+    if (batch.failure) std::rethrow_exception(batch.failure);
   } catch (...) {
     failure_ = std::current_exception();
     failed_ = true;
     stream_.reset();  // removes what was written
   }
-}
-
-template <typename CellOf>
-void BadcaseSheet::add_row(const CellOf& cell_of) {
-  row_.clear();
-  row_.push_back(&index_);
-  for (const std::string& column : columns_) row_.push_back(&cell_of(column));
-  row_.push_back(&text_);
-  stream_->add_row(row_);
 }
 
 std::string_view BadcaseSheet::pending_file() const {

@@ -60,26 +60,43 @@ class BadcaseSheet {
  private:
   static constexpr size_t kBatchRecords = 256;
   static constexpr size_t kBatchesAhead = 4;
-  using Batch = std::vector<Label2PredData>;
+
+  // A record as its rows show it: the index and text as cell values, and the Descs.
+  struct RecordCells {
+    Value index;
+    Value text;
+    std::vector<Desc> desc;
+  };
+
+  // Records with their rows laid out by the caller, so that the writing thread only writes:
+  // `cells` holds the rows one after another, each a pointer per column to a value in
+  // `records`. `records` is reserved up front and never grows past it, so those pointers
+  // hold until the batch is freed. A Desc without a column's field ends the batch: its
+  // `failure` is raised where that row would have been written.
+  struct Batch {
+    std::vector<RecordCells> records;
+    std::vector<const Value*> cells;
+    std::exception_ptr failure;
+  };
 
   void start_writer();
   void stop_writer(bool abandon);
   void write_batches();
-  void write_record(const Label2PredData& record);
-  template <typename CellOf>
-  void add_row(const CellOf& cell_of);
+  void write_batch(const Batch& batch);
+  void lay_out(RecordCells& record);
+  void hand_over_filled_batch();
+  void start_filling();
 
   const std::vector<std::string>& columns_;
+  size_t row_width_;  // index, the columns, text
   std::optional<ExcelWriter::Stream> stream_;  // the writing thread's while it runs
   std::exception_ptr failure_;                 // likewise
   std::string pending_file_;
   std::atomic<bool> failed_ = false;
   int64_t rows_ = 0;
-  Value index_;  // the current record's, reused by the writing thread
-  Value text_;
-  std::vector<const Value*> row_;
 
   Batch filling_;  // the caller's
+  bool layout_failed_ = false;  // the caller's: a Desc lacked a field, no more rows are made
 
   // Shared with the writing thread, under `mutex_`.
   std::mutex mutex_;

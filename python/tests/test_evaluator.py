@@ -214,6 +214,21 @@ def test_generate_badcase_writes_the_rows(tmp_path):
                                    str(tmp_path / "n.xlsx"), entity_count_file="counts.tsv")
 
 
+def test_a_desc_without_a_column_field_far_into_the_records_leaves_no_sheet(tmp_path):
+    complete = evaluator.Desc()
+    complete.true_text = complete.pred_text = complete.true_label = complete.pred_label = "x"
+    complete.is_right = 1
+    lacking = evaluator.Desc()  # no true_text
+    good = [evaluator.Label2PredData(i, "t", [complete, complete]) for i in range(700)]
+    for place in [0, 255, 256, 699]:  # first, last and next of a batch, and the last record
+        records = good[:place] + [evaluator.Label2PredData(place, "t", [complete, lacking])]
+        records += good[place:]
+        target = tmp_path / f"lacking-{place}.xlsx"
+        with pytest.raises(AttributeError, match="^'Desc' object has no attribute 'true_text'$"):
+            evaluator.generate_badcase("ner", records, str(target))
+        assert list(tmp_path.iterdir()) == []
+
+
 def test_results_survive_a_round_trip_through_json():
     result = nlpeval.evaluate("ner", GOLD, PRED, do_print=False)
     assert json.loads(json.dumps(result)) == result
