@@ -19,6 +19,7 @@ DirectedLabel label_of(const AttributePair& pair) {
 template <FormatChecks kChecks, typename Add>
 void for_each_attribute(const Record& subjects, Add&& add) {
   constexpr bool kWholeFormat = kChecks == FormatChecks::whole_format;
+  const auto& element = task_of(TaskId::attribute).element;  // looked up once, not per value
   for (const Record subject : subjects.as_array("subjects")) {
     subject.expect_object("subject");
     const auto subject_members = subject.find_each<5>(
@@ -31,7 +32,7 @@ void for_each_attribute(const Record& subjects, Add&& add) {
     }
     for (const Record attribute :
          subject_members.at(2, "attributes").as_array("attributes")) {
-      attribute.expect_object(task_of(TaskId::attribute).element);
+      attribute.expect_object(element);
       const auto members = attribute.find_each<2>({"value", "type"});
       const Mention value = Mention::read<kChecks>(mention_in(members, 0, "value"));
       const Record type = members.at(1, "type");

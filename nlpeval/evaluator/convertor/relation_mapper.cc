@@ -27,8 +27,9 @@ DirectedLabel label_of(const RelationLabel& relation) {
 // tail).
 template <FormatChecks kChecks, typename Add>
 void for_each_relation(const Record& relations, Add&& add) {
+  const auto& element = task_of(TaskId::relation).element;  // looked up once, not per relation
   for (const Record relation : relations.as_array("relations")) {
-    relation.expect_object(task_of(TaskId::relation).element);
+    relation.expect_object(element);
     // One walk over the relation's members; they are checked in the order they are used.
     const auto members = relation.find_each<3>({"head", "tail", "type"});
     const Mention head = Mention::read<kChecks>(mention_in(members, 0, "head"));
