@@ -11,22 +11,10 @@ namespace nlpeval {
 
 Offset::Offset(int64_t number) : value_(number) {
   const auto [end, error] = std::to_chars(digits_.data(), digits_.data() + digits_.size(), number);
-  key_text_ = std::string_view(digits_.data(), static_cast<size_t>(end - digits_.data()));
+  digits_size_ = static_cast<uint8_t>(end - digits_.data());
 }
 
-Offset::Offset(std::string_view text) : value_(text), key_text_(text) {}
-
-Offset::Offset(const Offset& other) { *this = other; }
-
-// The integer form sits inside the object: a copy must view its own digits, not the source's.
-Offset& Offset::operator=(const Offset& other) {
-  value_ = other.value_;
-  digits_ = other.digits_;
-  key_text_ = std::holds_alternative<int64_t>(value_)
-                  ? std::string_view(digits_.data(), other.key_text_.size())
-                  : other.key_text_;
-  return *this;
-}
+Offset::Offset(std::string_view text) : value_(text) {}
 
 Offset Offset::read(const Record& mention, std::string_view key) {
   return of(mention.at(key), key);
@@ -87,8 +75,8 @@ bool greater(const Offset& a, const Offset& b) {
   const int64_t* b_number = std::get_if<int64_t>(&b.value_);
   if (a_number != nullptr && b_number != nullptr) return *a_number > *b_number;
   // An integer's key text is its decimal form.
-  const std::optional<Decimal> a_decimal = decimal_of(a.key_text_);
-  const std::optional<Decimal> b_decimal = decimal_of(b.key_text_);
+  const std::optional<Decimal> a_decimal = decimal_of(a.key_text());
+  const std::optional<Decimal> b_decimal = decimal_of(b.key_text());
   if (a_decimal && b_decimal) return greater(*a_decimal, *b_decimal);
   if (a.value_.index() != b.value_.index()) {
     const bool a_is_number = std::holds_alternative<int64_t>(a.value_);

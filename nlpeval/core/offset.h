@@ -19,8 +19,6 @@ class Offset {
  public:
   explicit Offset(int64_t number);
   explicit Offset(std::string_view text);
-  Offset(const Offset& other);
-  Offset& operator=(const Offset& other);
 
   // Member `key` of `mention`. Throws KeyError when it is absent and TypeError unless it is an
   // integer or a string.
@@ -32,7 +30,10 @@ class Offset {
 
   // What a pair key holds: the decimal form of an integer, a string as it is. Views this
   // object (or the record a string came from).
-  std::string_view key_text() const { return key_text_; }
+  std::string_view key_text() const {
+    if (const auto* text = std::get_if<std::string_view>(&value_)) return *text;
+    return {digits_.data(), digits_size_};
+  }
 
   // a > b: by value when both are decimal integers, else by code point for two strings.
   // Throws TypeError naming the two kinds for an integer and a string that is not a decimal
@@ -43,9 +44,11 @@ class Offset {
   int64_t number(std::string_view what) const;
 
  private:
+  // An integer's decimal form lives inside the object and key_text() views it wherever the
+  // object is, so that copies are plain copies: a relation's offsets are copied several times.
   std::variant<int64_t, std::string_view> value_;
-  std::array<char, 24> digits_{};  // the decimal form of an integer
-  std::string_view key_text_;
+  std::array<char, 24> digits_{};
+  uint8_t digits_size_ = 0;
 };
 
 // a - b - c without overflow. Throws ValueError naming `what` when the result leaves 64 bits.
