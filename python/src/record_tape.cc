@@ -60,31 +60,67 @@ class Buffer {
   size_t capacity_ = 0;
 };
 
-// Writes the UTF-8 form of `size` code points at `out`, which has room for 4 bytes each.
-// Returns the end, or nullptr at a lone surrogate.
+// The UTF-8 form of a code point of the Basic Multilingual Plane: its bytes (one to three)
+// and their count. A surrogate, which has no UTF-8 form, has kSurrogateMark in its count.
+struct BmpUtf8 {
+  std::array<uint8_t, 3> bytes;
+  uint8_t length;
+};
+constexpr uint8_t kSurrogateMark = 0x80;
+
+constexpr BmpUtf8 bmp_utf8(uint32_t c) {
+  const auto byte = [](uint32_t value) { return static_cast<uint8_t>(value); };
+  if (c < 0x80) return {{byte(c), 0, 0}, 1};
+  if (c < 0x800) return {{byte(0xC0 | (c >> 6)), byte(0x80 | (c & 0x3F)), 0}, 2};
+  const uint8_t length = c >= 0xD800 && c <= 0xDFFF ? (kSurrogateMark | 3) : 3;
+  return {{byte(0xE0 | (c >> 12)), byte(0x80 | ((c >> 6) & 0x3F)), byte(0x80 | (c & 0x3F))},
+          length};
+}
+
+// Every BMP code point's form: 256 KB of read-only data, of which only the pages of the
+// scripts met are ever read in.
+constexpr auto kBmpUtf8 = [] {
+  std::array<BmpUtf8, 0x10000> table{};
+  for (uint32_t c = 0; c < table.size(); ++c) table[c] = bmp_utf8(c);
+  return table;
+}();
+
+// Writes the UTF-8 form of `size` BMP code points (Latin-1 or UCS-2 units) at `out`, which has
+// room for 4 bytes each. Returns the end, or nullptr if one is a lone surrogate.
 //
-// Text mixing scripts (Latin letters among CJK characters) switches between the byte counts
-// from one character to the next, which a branch per character mispredicts. So every
-// character writes as many bytes as its Unit can need and advances by the count it does need;
-// the bytes beyond are scratch that the next character overwrites (the room holds 4 each).
+// Text mixing scripts (Latin letters among CJK characters) changes its byte count from one
+// character to the next, which a branch per character mispredicts. A table lookup has no
+// branch: each character copies its whole entry and advances by its count; the bytes beyond
+// are scratch that the next character overwrites.
 template <typename Unit>
-uint8_t* write_utf8(const Unit* units, size_t size, uint8_t* out) {
-  constexpr bool kBeyondBmp = sizeof(Unit) > 2;
+uint8_t* write_bmp_utf8(const Unit* units, size_t size, uint8_t* out) {
+  static_assert(sizeof(Unit) <= 2 && sizeof(BmpUtf8) == 4);
+  uint8_t marks = 0;
+  for (size_t i = 0; i < size; ++i) {
+    const BmpUtf8& form = kBmpUtf8[units[i]];
+    std::memcpy(out, &form, sizeof form);
+    marks |= form.length;
+    out += form.length & 3;
+  }
+  return (marks & kSurrogateMark) != 0 ? nullptr : out;
+}
+
+// The same for UCS-4 units, which a str uses when it holds a character beyond the BMP. These
+// are rare enough to compute, still without a branch per character: every character writes
+// four bytes and advances by the count it needs.
+uint8_t* write_ucs4_utf8(const Py_UCS4* units, size_t size, uint8_t* out) {
   uint32_t surrogates = 0;
   for (size_t i = 0; i < size; ++i) {
     const uint32_t c = units[i];
     surrogates |= static_cast<uint32_t>(c - 0xD800 < 0x800);
-    const bool two = c >= 0x80;
-    const bool three = c >= 0x800;
-    const bool four = kBeyondBmp && c >= 0x10000;
+    const int continuations = int{c >= 0x80} + int{c >= 0x800} + int{c >= 0x10000};
     // The lead byte's marker bits and payload, then the continuation bytes from the top.
     // A shift for a scratch byte may come out negative; "& 31" keeps it defined.
-    const int continuations = int{two} + int{three} + int{four};
     static constexpr uint8_t kLeadMarker[] = {0x00, 0xC0, 0xE0, 0xF0};
     out[0] = static_cast<uint8_t>(kLeadMarker[continuations] | (c >> (6 * continuations)));
     out[1] = static_cast<uint8_t>(0x80 | ((c >> ((6 * (continuations - 1)) & 31)) & 0x3F));
     out[2] = static_cast<uint8_t>(0x80 | ((c >> ((6 * (continuations - 2)) & 31)) & 0x3F));
-    if constexpr (kBeyondBmp) out[3] = static_cast<uint8_t>(0x80 | (c & 0x3F));
+    out[3] = static_cast<uint8_t>(0x80 | (c & 0x3F));
     out += 1 + continuations;
   }
   return surrogates != 0 ? nullptr : out;
@@ -104,13 +140,13 @@ bool append_utf8(PyObject* text, Buffer<uint8_t>& out) {
   uint8_t* end = nullptr;
   switch (PyUnicode_KIND(text)) {
     case PyUnicode_1BYTE_KIND:
-      end = write_utf8(static_cast<const Py_UCS1*>(data), size, start);
+      end = write_bmp_utf8(static_cast<const Py_UCS1*>(data), size, start);
       break;
     case PyUnicode_2BYTE_KIND:
-      end = write_utf8(static_cast<const Py_UCS2*>(data), size, start);
+      end = write_bmp_utf8(static_cast<const Py_UCS2*>(data), size, start);
       break;
     default:
-      end = write_utf8(static_cast<const Py_UCS4*>(data), size, start);
+      end = write_ucs4_utf8(static_cast<const Py_UCS4*>(data), size, start);
   }
   if (end == nullptr) return false;
   out.advance(static_cast<size_t>(end - start));
